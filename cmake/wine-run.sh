@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Runs one Windows test program under Wine for CTest.
+# The prefix lives in the build tree (created on first use), the wineserver is kept
+# alive between test processes, and an Xvfb display is started when none is set.
+set -euo pipefail
+build_dir=${KELVRA_WINE_BUILD_DIR:-$PWD}
+while [ ! -f "$build_dir/CMakeCache.txt" ] && [ "$build_dir" != / ]; do
+  build_dir=$(dirname "$build_dir")
+done
+state="$build_dir/wine-state"
+mkdir -p "$state"
+export WINEPREFIX="$build_dir/wineprefix"
+export WINEARCH=win32
+export WINEDEBUG=-all
+loader=/usr/lib/wine/wine
+server=/usr/lib/wine/wineserver32
+[ -x "$server" ] || server=/usr/lib/wine/wineserver
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec 8>"$state/xvfb.lock"
+  flock 8
+  if [ -f "$state/xvfb.display" ] && kill -0 "$(cat "$state/xvfb.pid" 2>/dev/null)" 2>/dev/null; then
+    :
+  else
+    for n in $(seq 90 140); do
+      [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- 9>&- &
+      echo $! >"$state/xvfb.pid"
+      echo ":$n" >"$state/xvfb.display"
+      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      break
+    done
+  fi
+  DISPLAY=$(cat "$state/xvfb.display")
+  export DISPLAY
+  flock -u 8
+  exec 8>&-
+fi
+
+exec 9>"$state/prefix.lock"
+flock 9
+if [ ! -f "$WINEPREFIX/.kelvra-ready" ]; then
+  # No Mono or Gecko packages here: keep wineboot from asking for them.
+  WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d" "$loader" wineboot -i >/dev/null 2>&1 || true
+  "$server" -w
+  touch "$WINEPREFIX/.kelvra-ready"
+fi
+# A persistent server makes every later test process start fast.
+"$server" -p >/dev/null 2>&1 </dev/null 8>&- 9>&- || true
+# Start Wine's own service processes from here with no terminal attached: started by the
+# test program they would inherit CTest's output pipes and keep CTest waiting.
+"$loader" wineboot >/dev/null 2>&1 </dev/null 8>&- 9>&- || true
+flock -u 9
+exec 9>&-
+exec "$loader" "$@"

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the client and the tests need. Idempotent:
+# packages already present are left alone, and nothing is downloaded when all are there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev clang-format
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev libmspack-dev libcpp-httplib-dev
+  xvfb xauth x11-utils imagemagick gcab
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools
+  mingw-w64-i686-dev libwine-dev
+  wine wine32:i386 wine64
+  locales
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+missing=()
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+  missing=(i386-architecture)
+fi
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -q
+  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${packages[@]}"
+fi
+
+# The code-page tests under Wine run with a Chinese locale (code page 936).
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
+  "${sudo_cmd[@]}" sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/; s/^# *\(zh_CN.GBK GBK\)/\1/; s/^# *\(en_US.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  "${sudo_cmd[@]}" locale-gen
+fi

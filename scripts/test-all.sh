@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds both clients and runs every test suite: the Linux build, the Windows build under
+# Wine, and the fuzz smoke runs. Exits non-zero when any suite fails or is missing.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh || exit 1
+
+jobs=${KELVRA_JOBS:-$(nproc)}
+failed=()
+trap 'bash cmake/wine-stop.sh build/win32 >/dev/null 2>&1' EXIT
+
+default_presets="linux win32"
+[ -f tests/fuzz/CMakeLists.txt ] && default_presets="$default_presets fuzz"
+for preset in ${KELVRA_PRESETS:-$default_presets}; do
+  echo "=== $preset: configure and build"
+  if ! cmake --preset "$preset" >"build-$preset.configure.log" 2>&1; then
+    cat "build-$preset.configure.log"; failed+=("$preset (configure)"); continue
+  fi
+  rm -f "build-$preset.configure.log"
+  if ! cmake --build --preset "$preset" -j "$jobs"; then failed+=("$preset (build)"); continue; fi
+
+  # Every suite listed for the preset must be registered with CTest.
+  expected="tests/suites-$preset.txt"
+  registered=$(ctest --preset "$preset" -N 2>/dev/null | sed -n 's/^ *Test *#[0-9]*: *//p')
+  while read -r suite; do
+    [ -z "$suite" ] && continue
+    if ! grep -qx "$suite" <<<"$registered"; then failed+=("$preset: suite $suite missing"); fi
+  done < <(grep -v '^#' "$expected" 2>/dev/null)
+
+  echo "=== $preset: test"
+  if ! ctest --preset "$preset" -j "$jobs"; then failed+=("$preset (tests)"); fi
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+  printf 'FAILED: %s\n' "${failed[@]}"
+  exit 1
+fi
+echo "All suites passed."

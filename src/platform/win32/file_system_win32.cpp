@@ -1,0 +1,142 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/error.h"
+#include "platform/file_system.h"
+#include "platform/win32/wide.h"
+
+namespace kelvra::platform {
+namespace {
+
+using win32::ThrowWin32;
+using win32::Widen;
+
+DWORD Attributes(std::string_view path) {
+    return GetFileAttributesW(Widen(path).c_str());
+}
+
+bool WriteAll(HANDLE h, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+        DWORD written = 0;
+        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr)) return false;
+        done += written;
+    }
+    return true;
+}
+
+class Win32FileSystem final : public FileSystem {
+public:
+    char Separator() const override { return '\\'; }
+
+    bool FileExists(std::string_view path) const override {
+        const DWORD a = Attributes(path);
+        return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    bool DirectoryExists(std::string_view path) const override {
+        const DWORD a = Attributes(path);
+        return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    void MakeDirectory(std::string_view path) override {
+        if (!CreateDirectoryW(Widen(path).c_str(), nullptr)) {
+            ThrowWin32("Cannot create directory \"" + std::string(path) + "\"", GetLastError());
+        }
+    }
+
+    std::string ReadFile(std::string_view path) const override {
+        const std::string p(path);
+        HANDLE h = CreateFileW(Widen(p).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) ThrowWin32("Cannot open file \"" + p + "\"", GetLastError());
+        std::string out;
+        char buf[65536];
+        for (;;) {
+            DWORD n = 0;
+            if (!::ReadFile(h, buf, sizeof buf, &n, nullptr)) {
+                const DWORD err = GetLastError();
+                CloseHandle(h);
+                ThrowWin32("Cannot read file \"" + p + "\"", err);
+            }
+            if (n == 0) break;
+            out.append(buf, n);
+        }
+        CloseHandle(h);
+        return out;
+    }
+
+    void ReplaceAtomically(std::string_view path, std::string_view bytes) override {
+        const std::string p(path);
+        const std::wstring target = Widen(p);
+        std::wstring temp;
+        HANDLE h = INVALID_HANDLE_VALUE;
+        // A unique name in the same folder, so the final move is a rename on one volume.
+        for (unsigned attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
+            temp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                   std::to_wstring(GetTickCount() + attempt) + L".tmp";
+            h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+        }
+        if (h == INVALID_HANDLE_VALUE) {
+            ThrowWin32("Cannot create file \"" + p + "\"", GetLastError());
+        }
+        DWORD err = ERROR_SUCCESS;
+        if (!WriteAll(h, bytes) || !FlushFileBuffers(h)) err = GetLastError();
+        CloseHandle(h);
+        if (err == ERROR_SUCCESS &&
+            !MoveFileExW(temp.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            err = GetLastError();
+        }
+        if (err != ERROR_SUCCESS) {
+            DeleteFileW(temp.c_str());
+            ThrowWin32("Cannot create file \"" + p + "\"", err);
+        }
+    }
+
+    void AppendFile(std::string_view path, std::string_view bytes) override {
+        const std::string p(path);
+        HANDLE h = CreateFileW(Widen(p).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) ThrowWin32("Cannot open file \"" + p + "\"", GetLastError());
+        const bool ok = WriteAll(h, bytes);
+        const DWORD err = GetLastError();
+        CloseHandle(h);
+        if (!ok) ThrowWin32("Cannot write file \"" + p + "\"", err);
+    }
+
+    void RemoveFile(std::string_view path) override {
+        if (!DeleteFileW(Widen(path).c_str())) {
+            const DWORD err = GetLastError();
+            if (err != ERROR_FILE_NOT_FOUND && err != ERROR_PATH_NOT_FOUND) {
+                ThrowWin32("Cannot delete file \"" + std::string(path) + "\"", err);
+            }
+        }
+    }
+
+    std::string ExecutablePath() const override {
+        std::wstring buf(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+            if (n == 0) return {};
+            if (n < buf.size()) {
+                buf.resize(n);
+                return win32::Narrow(buf);
+            }
+            buf.resize(buf.size() * 2);
+        }
+    }
+};
+
+}  // namespace
+
+FileSystem& SystemFileSystem() {
+    static Win32FileSystem files;
+    return files;
+}
+
+}  // namespace kelvra::platform
