@@ -8,7 +8,8 @@ namespace kelvra::app {
 
 std::string ErrorBoxText(std::string_view message) {
     std::string text(message);
-    if (text.empty() || text.back() != '.') text.push_back('.');
+    if (text.empty() || text.back() != '.')
+        text.push_back('.');
     return text;
 }
 

@@ -28,7 +28,8 @@ constexpr const char* kInstallPathValue = "InstallPath";
 
 std::string ReadInstallPath(const platform::RegistryKey& key) {
     const auto value = key.Query(kInstallPathValue);
-    if (!value) return {};
+    if (!value)
+        return {};
     if (value->type != platform::kRegSz && value->type != platform::kRegExpandSz) {
         throw Error(std::string("Invalid data type for '") + kInstallPathValue + "'");
     }
@@ -63,11 +64,14 @@ std::string GetWhiteboardPath(const platform::Registry& registry,
     for (const WhiteboardKey& row : kWhiteboardKeys) {
         const auto key = registry.Open(platform::RegistryHive::LocalMachine, row.path,
                                        platform::RegistryAccess::Read);
-        if (!key) continue;
+        if (!key)
+            continue;
         const std::string dir = ReadInstallPath(*key);
-        if (files.DirectoryExists(dir)) result = dir + files.Separator() + row.program;
+        if (files.DirectoryExists(dir))
+            result = dir + files.Separator() + row.program;
     }
-    if (!files.FileExists(result)) result.clear();
+    if (!files.FileExists(result))
+        result.clear();
     return result;
 }
 
@@ -79,17 +83,20 @@ void SetBrowserEmulation(platform::Registry& registry, const platform::FileSyste
 
 std::string GetQueryValue(std::string_view key, std::string_view text) {
     const std::size_t at = text.find(key);
-    if (at == std::string_view::npos) return {};
+    if (at == std::string_view::npos)
+        return {};
     const std::string_view rest = text.substr(at + key.size());
     return std::string(rest.substr(0, rest.find('&')));
 }
 
 std::string QueryPopupSize(const AnchorList* anchors, std::string_view address) {
-    if (anchors == nullptr) throw Error("The browser holds no HTML document");
+    if (anchors == nullptr)
+        throw Error("The browser holds no HTML document");
     std::string result;
     const std::size_t count = anchors->Length();
     for (std::size_t i = 0; i < count; ++i) {
-        if (anchors->Href(i) != address) continue;
+        if (anchors->Href(i) != address)
+            continue;
         try {
             const std::string width = anchors->Property(i, "fwidth");
             const std::string height = anchors->Property(i, "fheight");

@@ -43,7 +43,7 @@ std::string GetQueryValue(std::string_view key, std::string_view text);
 
 // The anchors of a page, as the popup-size query reads them.
 class AnchorList {
-public:
+  public:
     virtual ~AnchorList() = default;
     virtual std::size_t Length() const = 0;
     // The element's "href" property; throws Error when it cannot be read.

@@ -10,7 +10,7 @@
 namespace kelvra::app {
 
 class TIniStore {
-public:
+  public:
     // in_memory must be true: the direct-to-disk mode is not part of the client.
     TIniStore(std::string file_name, bool in_memory, platform::FileSystem& files,
               const platform::CodePage& ansi);
@@ -22,7 +22,7 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void UpdateFile();
 
-private:
+  private:
     std::unique_ptr<TMemIni> ini_;
 };
 

@@ -16,7 +16,7 @@ namespace kelvra::app {
 enum class IniEncoding { Ansi, Utf8Bom, Utf16LeBom, Utf16BeBom };
 
 class TMemIni {
-public:
+  public:
     // Reads the file; a missing file reads as empty. Throws OsError when the file exists
     // but cannot be read. Never creates the file.
     TMemIni(std::string file_name, platform::FileSystem& files, const platform::CodePage& ansi);
@@ -38,7 +38,7 @@ public:
     const std::string& file_name() const { return file_name_; }
     IniEncoding encoding() const { return encoding_; }
 
-private:
+  private:
     struct Section {
         std::u16string name;
         std::vector<std::u16string> lines;

@@ -25,7 +25,8 @@ int main() {
     } catch (const std::exception& e) {
         std::printf("settings file error:  %s\n", e.what());
     }
-    if (web_root.empty()) web_root = KELVRA_DEFAULT_WEBROOT;
+    if (web_root.empty())
+        web_root = KELVRA_DEFAULT_WEBROOT;
     std::printf("web root:             %s\n", web_root.c_str());
     std::printf("login page:           http://%s/site/login\n", web_root.c_str());
     try {

@@ -8,7 +8,7 @@
 namespace kelvra::platform {
 
 class CodePage {
-public:
+  public:
     virtual ~CodePage() = default;
     // Windows code page number (936, 1252, 65001, ...); 0 when the codeset has none.
     virtual unsigned Id() const = 0;

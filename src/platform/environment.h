@@ -8,7 +8,7 @@
 namespace kelvra::platform {
 
 class Environment {
-public:
+  public:
     virtual ~Environment() = default;
     // nullopt when the variable is not set; a set but empty variable gives "".
     virtual std::optional<std::string> Get(std::string_view name) const = 0;

@@ -9,17 +9,17 @@
 namespace kelvra {
 
 class Error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class OsError : public Error {
-public:
+  public:
     OsError(std::string message, std::uint32_t code) : Error(std::move(message)), code_(code) {}
     // Win32 error code on Windows, errno on POSIX.
     std::uint32_t code() const { return code_; }
 
-private:
+  private:
     std::uint32_t code_;
 };
 

@@ -6,8 +6,10 @@ namespace {
 std::size_t LastSeparator(std::string_view path, char separator) {
     const std::size_t a = path.rfind(separator);
     const std::size_t b = path.rfind('/');
-    if (a == std::string_view::npos) return b;
-    if (b == std::string_view::npos) return a;
+    if (a == std::string_view::npos)
+        return b;
+    if (b == std::string_view::npos)
+        return a;
     return a > b ? a : b;
 }
 

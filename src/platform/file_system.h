@@ -7,7 +7,7 @@
 namespace kelvra::platform {
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
     // '\\' on Windows, '/' on Linux.
     virtual char Separator() const = 0;

@@ -13,7 +13,7 @@ enum class MutexOutcome {
 };
 
 class NamedMutexes {
-public:
+  public:
     virtual ~NamedMutexes() = default;
     // The mutex is held until the process ends; it is never released explicitly.
     virtual MutexOutcome CreateHeld(std::string_view name) = 0;

@@ -37,7 +37,7 @@ struct RegistryValue {
 };
 
 class RegistryKey {
-public:
+  public:
     virtual ~RegistryKey() = default;
     // nullopt when the value does not exist. Throws OsError when it cannot be read.
     virtual std::optional<RegistryValue> Query(std::string_view name) const = 0;
@@ -50,7 +50,7 @@ public:
 enum class RegistryAccess { Read, ReadWrite };
 
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
     // nullptr when the key does not exist or cannot be opened with that access.
     // Throws Error when the store behind it is damaged (Linux: a .reg file that does

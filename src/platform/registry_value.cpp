@@ -22,7 +22,8 @@ RegistryValue RegistryValue::Text(std::string_view utf8, std::uint32_t type) {
 RegistryValue RegistryValue::Dword(std::uint32_t value) {
     RegistryValue v;
     v.type = kRegDword;
-    for (int i = 0; i < 4; ++i) v.data.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        v.data.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
     return v;
 }
 
@@ -30,14 +31,16 @@ std::string RegistryValue::TextValue() const {
     std::u16string units;
     for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
         const char16_t u = static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-        if (u == 0) break;
+        if (u == 0)
+            break;
         units.push_back(u);
     }
     return text::Utf16ToUtf8(units);
 }
 
 std::uint32_t RegistryValue::DwordValue() const {
-    if (type != kRegDword || data.size() != 4) throw Error("Registry value is not a DWORD");
+    if (type != kRegDword || data.size() != 4)
+        throw Error("Registry value is not a DWORD");
     return static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8) |
            (static_cast<std::uint32_t>(data[2]) << 16) |
            (static_cast<std::uint32_t>(data[3]) << 24);

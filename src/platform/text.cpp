@@ -81,7 +81,8 @@ char32_t DecodeUtf8(std::string_view s, std::size_t& i) {
 std::u16string Utf8ToUtf16(std::string_view utf8) {
     std::u16string out;
     out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) AppendUtf16(out, DecodeUtf8(utf8, i));
+    for (std::size_t i = 0; i < utf8.size();)
+        AppendUtf16(out, DecodeUtf8(utf8, i));
     return out;
 }
 
@@ -102,13 +103,17 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
     return out;
 }
 
-std::size_t Utf16Length(std::string_view utf8) { return Utf8ToUtf16(utf8).size(); }
+std::size_t Utf16Length(std::string_view utf8) {
+    return Utf8ToUtf16(utf8).size();
+}
 
 std::u16string Trim(std::u16string_view s) {
     std::size_t b = 0;
     std::size_t e = s.size();
-    while (b < e && s[b] <= u' ') ++b;
-    while (e > b && s[e - 1] <= u' ') --e;
+    while (b < e && s[b] <= u' ')
+        ++b;
+    while (e > b && s[e - 1] <= u' ')
+        --e;
     return std::u16string(s.substr(b, e - b));
 }
 
@@ -116,34 +121,46 @@ std::string Trim(std::string_view utf8) {
     // Blanks and control characters are single bytes in UTF-8.
     std::size_t b = 0;
     std::size_t e = utf8.size();
-    while (b < e && static_cast<unsigned char>(utf8[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(utf8[e - 1]) <= ' ') --e;
+    while (b < e && static_cast<unsigned char>(utf8[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(utf8[e - 1]) <= ' ')
+        --e;
     return std::string(utf8.substr(b, e - b));
 }
 
 char16_t FoldCase(char16_t c) {
-    if (c >= u'A' && c <= u'Z') return c + 32;
-    if (c < 0xC0) return c;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;  // Latin-1 capitals
+    if (c >= u'A' && c <= u'Z')
+        return c + 32;
+    if (c < 0xC0)
+        return c;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+        return c + 32;  // Latin-1 capitals
     if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
         c != 0x17F) {
         // Latin Extended-A pairs capitals on even code points, except 0x139..0x148 and
         // 0x179..0x17E which pair on odd ones.
         const bool odd_pairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-        if (odd_pairs ? (c % 2 == 1) : (c % 2 == 0)) return c + 1;
+        if (odd_pairs ? (c % 2 == 1) : (c % 2 == 0))
+            return c + 1;
         return c;
     }
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek capitals
-    if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic capitals
-    if (c >= 0x400 && c <= 0x40F) return c + 80;                // Cyrillic Ѐ..Џ
-    if (c >= 0xFF21 && c <= 0xFF3A) return c + 32;              // fullwidth Latin
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
+        return c + 32;  // Greek capitals
+    if (c >= 0x410 && c <= 0x42F)
+        return c + 32;  // Cyrillic capitals
+    if (c >= 0x400 && c <= 0x40F)
+        return c + 80;  // Cyrillic Ѐ..Џ
+    if (c >= 0xFF21 && c <= 0xFF3A)
+        return c + 32;  // fullwidth Latin
     return c;
 }
 
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
     }
     return true;
 }

@@ -17,7 +17,8 @@ std::vector<std::string> Lines(const std::string& contents) {
     std::string line;
     std::istringstream in(contents);
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         lines.push_back(line);
     }
     return lines;
@@ -32,9 +33,11 @@ std::map<std::string, std::string> ParsePairs(std::string_view s) {
     std::map<std::string, std::string> out;
     std::size_t i = 0;
     while (i < s.size()) {
-        while (i < s.size() && s[i] == ' ') ++i;
+        while (i < s.size() && s[i] == ' ')
+            ++i;
         const std::size_t eq = s.find('=', i);
-        if (eq == std::string_view::npos) break;
+        if (eq == std::string_view::npos)
+            break;
         const std::string name(s.substr(i, eq - i));
         i = eq + 1;
         std::string value;
@@ -49,7 +52,8 @@ std::map<std::string, std::string> ParsePairs(std::string_view s) {
             }
             ++i;  // closing quote
         } else {
-            while (i < s.size() && s[i] != ' ') value.push_back(s[i++]);
+            while (i < s.size() && s[i] != ' ')
+                value.push_back(s[i++]);
         }
         out[name] = value;
     }
@@ -58,7 +62,8 @@ std::map<std::string, std::string> ParsePairs(std::string_view s) {
 
 // "Word rest" -> word and the pairs in rest.
 void SplitAnswer(std::string_view s, std::string& word, std::map<std::string, std::string>& pairs) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.front() == ' ')
+        s.remove_prefix(1);
     const std::size_t sp = s.find(' ');
     word = std::string(s.substr(0, sp));
     pairs = sp == std::string_view::npos ? std::map<std::string, std::string>{}
@@ -67,25 +72,32 @@ void SplitAnswer(std::string_view s, std::string& word, std::map<std::string, st
 
 MsgResult DefaultAnswer(MsgButtons buttons) {
     switch (buttons) {
-        case MsgButtons::Ok: return MsgResult::Ok;
+        case MsgButtons::Ok:
+            return MsgResult::Ok;
         case MsgButtons::YesNo:
         case MsgButtons::YesNoCancel:
             return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
-        case MsgButtons::AbortRetryIgnore: return MsgResult::Abort;
+        case MsgButtons::AbortRetryIgnore:
+            return MsgResult::Abort;
         case MsgButtons::OkCancel:
-        case MsgButtons::RetryCancel: return MsgResult::Cancel;
+        case MsgButtons::RetryCancel:
+            return MsgResult::Cancel;
     }
     return MsgResult::Cancel;
 }
 
 bool Offers(MsgButtons buttons, MsgResult r) {
     switch (buttons) {
-        case MsgButtons::Ok: return r == MsgResult::Ok;
-        case MsgButtons::OkCancel: return r == MsgResult::Ok || r == MsgResult::Cancel;
-        case MsgButtons::YesNo: return r == MsgResult::Yes || r == MsgResult::No;
+        case MsgButtons::Ok:
+            return r == MsgResult::Ok;
+        case MsgButtons::OkCancel:
+            return r == MsgResult::Ok || r == MsgResult::Cancel;
+        case MsgButtons::YesNo:
+            return r == MsgResult::Yes || r == MsgResult::No;
         case MsgButtons::YesNoCancel:
             return r == MsgResult::Yes || r == MsgResult::No || r == MsgResult::Cancel;
-        case MsgButtons::RetryCancel: return r == MsgResult::Retry || r == MsgResult::Cancel;
+        case MsgButtons::RetryCancel:
+            return r == MsgResult::Retry || r == MsgResult::Cancel;
         case MsgButtons::AbortRetryIgnore:
             return r == MsgResult::Abort || r == MsgResult::Retry || r == MsgResult::Ignore;
     }
@@ -95,7 +107,8 @@ bool Offers(MsgButtons buttons, MsgResult r) {
 std::optional<MsgResult> ParseResult(const std::string& word) {
     for (MsgResult r : {MsgResult::Ok, MsgResult::Cancel, MsgResult::Yes, MsgResult::No,
                         MsgResult::Retry, MsgResult::Abort, MsgResult::Ignore}) {
-        if (word == ToString(r)) return r;
+        if (word == ToString(r))
+            return r;
     }
     return std::nullopt;
 }
@@ -106,12 +119,23 @@ std::string QuoteScriptValue(const std::string& value) {
     std::string out = "\"";
     for (char c : value) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default: out.push_back(c);
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out.push_back(c);
         }
     }
     return out + "\"";
@@ -133,7 +157,8 @@ std::optional<DialogScript::Answer> DialogScript::NextAnswer() const {
             ++asked;
         }
     }
-    if (asked < answers.size()) return answers[asked];
+    if (asked < answers.size())
+        return answers[asked];
     return std::nullopt;
 }
 
@@ -161,14 +186,17 @@ PromptAnswer DialogScript::Prompt(const PromptRequest& request) {
     PromptAnswer result;
     if (auto answer = NextAnswer()) {
         result.accepted = answer->word == "OK";
-        if (result.accepted) result.values = answer->values;
+        if (result.accepted)
+            result.values = answer->values;
     }
     std::string fields;
-    for (const std::string& f : request.fields) fields += (fields.empty() ? "" : ",") + f;
+    for (const std::string& f : request.fields)
+        fields += (fields.empty() ? "" : ",") + f;
     std::string line = "prompt: caption=" + QuoteScriptValue(request.caption) +
                        " text=" + QuoteScriptValue(request.text) + " fields=" + fields + " -> " +
                        (result.accepted ? "OK" : "Cancel");
-    for (const auto& [name, value] : result.values) line += " " + name + "=" + QuoteScriptValue(value);
+    for (const auto& [name, value] : result.values)
+        line += " " + name + "=" + QuoteScriptValue(value);
     Append(line);
     return result;
 }
@@ -176,8 +204,10 @@ PromptAnswer DialogScript::Prompt(const PromptRequest& request) {
 DialogScript* ActiveDialogScript() {
     static std::unique_ptr<DialogScript> script;
     const auto path = platform::SystemEnvironment().Get("KELVRA_DIALOG_SCRIPT");
-    if (!path || path->empty()) return nullptr;
-    if (!script || script->path() != *path) script = std::make_unique<DialogScript>(*path);
+    if (!path || path->empty())
+        return nullptr;
+    if (!script || script->path() != *path)
+        script = std::make_unique<DialogScript>(*path);
     return script.get();
 }
 
@@ -185,7 +215,8 @@ std::vector<ScriptRecord> ReadScriptRecords(const std::string& file_contents) {
     std::vector<ScriptRecord> records;
     for (const std::string& line : Lines(file_contents)) {
         const bool box = StartsWith(line, "box:");
-        if (!box && !StartsWith(line, "prompt:")) continue;
+        if (!box && !StartsWith(line, "prompt:"))
+            continue;
         ScriptRecord r;
         r.kind = box ? "box" : "prompt";
         std::string_view rest = std::string_view(line).substr(box ? 4 : 7);
@@ -193,7 +224,8 @@ std::vector<ScriptRecord> ReadScriptRecords(const std::string& file_contents) {
         // so the last occurrence is the separator.
         const std::size_t arrow = rest.rfind(" -> ");
         r.fields = ParsePairs(rest.substr(0, arrow));
-        if (arrow != std::string_view::npos) SplitAnswer(rest.substr(arrow + 4), r.answer, r.answer_values);
+        if (arrow != std::string_view::npos)
+            SplitAnswer(rest.substr(arrow + 4), r.answer, r.answer_values);
         records.push_back(std::move(r));
     }
     return records;

@@ -32,14 +32,14 @@ struct PromptAnswer {
 };
 
 class DialogScript final : public MessageBoxes {
-public:
+  public:
     explicit DialogScript(std::string path);
 
     const std::string& path() const { return path_; }
     MsgResult Show(const MessageBoxRequest& request) override;
     PromptAnswer Prompt(const PromptRequest& request);
 
-private:
+  private:
     struct Answer {
         std::string word;
         std::map<std::string, std::string> values;

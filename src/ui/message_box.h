@@ -27,7 +27,7 @@ struct MessageBoxRequest {
 };
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     virtual MsgResult Show(const MessageBoxRequest& request) = 0;
 };

@@ -26,19 +26,25 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         const std::string entry(*e);
         const std::string name = entry.substr(0, entry.find('='));
         bool replaced = false;
-        for (const std::string& x : extra_env) replaced |= x.substr(0, x.find('=')) == name;
-        if (!replaced) env_strings.push_back(entry);
+        for (const std::string& x : extra_env)
+            replaced |= x.substr(0, x.find('=')) == name;
+        if (!replaced)
+            env_strings.push_back(entry);
     }
-    for (const std::string& x : extra_env) env_strings.push_back(x);
+    for (const std::string& x : extra_env)
+        env_strings.push_back(x);
     std::vector<char*> envp;
-    for (auto& s : env_strings) envp.push_back(s.data());
+    for (auto& s : env_strings)
+        envp.push_back(s.data());
     envp.push_back(nullptr);
     std::vector<std::string> argv_strings{program};
     argv_strings.insert(argv_strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    for (auto& s : argv_strings) argv.push_back(s.data());
+    for (auto& s : argv_strings)
+        argv.push_back(s.data());
     argv.push_back(nullptr);
-    const int rc = posix_spawn(&impl_->pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data());
+    const int rc =
+        posix_spawn(&impl_->pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data());
     if (rc != 0) {
         delete impl_;
         throw std::runtime_error("cannot start " + program + ": " + std::strerror(rc));
@@ -46,12 +52,14 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 }
 
 ChildProcess::~ChildProcess() {
-    if (!impl_->exit_code) Kill();
+    if (!impl_->exit_code)
+        Kill();
     delete impl_;
 }
 
 std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
-    if (impl_->exit_code) return impl_->exit_code;
+    if (impl_->exit_code)
+        return impl_->exit_code;
     WaitUntil(
         [&] {
             int status = 0;
@@ -65,7 +73,8 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
 }
 
 void ChildProcess::Kill() {
-    if (impl_->exit_code) return;
+    if (impl_->exit_code)
+        return;
     kill(impl_->pid, SIGKILL);
     int status = 0;
     waitpid(impl_->pid, &status, 0);

@@ -10,7 +10,8 @@ namespace {
 
 // Quotes one argument the way the C runtime's command-line parser reads it back.
 std::wstring QuoteArg(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos)
+        return arg;
     std::wstring out = L"\"";
     std::size_t backslashes = 0;
     for (wchar_t c : arg) {
@@ -18,8 +19,10 @@ std::wstring QuoteArg(const std::wstring& arg) {
             ++backslashes;
             continue;
         }
-        if (c == L'"') out.append(backslashes * 2 + 1, L'\\');
-        else out.append(backslashes, L'\\');
+        if (c == L'"')
+            out.append(backslashes * 2 + 1, L'\\');
+        else
+            out.append(backslashes, L'\\');
         backslashes = 0;
         out.push_back(c);
     }
@@ -39,7 +42,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     : impl_(new Impl) {
     using platform::win32::Widen;
     std::wstring cmd = QuoteArg(Widen(program));
-    for (const auto& a : args) cmd += L" " + QuoteArg(Widen(a));
+    for (const auto& a : args)
+        cmd += L" " + QuoteArg(Widen(a));
     // Environment block: the current variables, with the extra ones replacing same names.
     std::wstring block;
     wchar_t* env = GetEnvironmentStringsW();
@@ -51,10 +55,12 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
             const std::wstring w = Widen(x);
             replaced |= _wcsicmp(w.substr(0, w.find(L'=')).c_str(), name.c_str()) == 0;
         }
-        if (!replaced) block += entry + L'\0';
+        if (!replaced)
+            block += entry + L'\0';
     }
     FreeEnvironmentStringsW(env);
-    for (const auto& x : extra_env) block += Widen(x) + L'\0';
+    for (const auto& x : extra_env)
+        block += Widen(x) + L'\0';
     block += L'\0';
     STARTUPINFOW si{};
     si.cb = sizeof si;
@@ -67,15 +73,18 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 }
 
 ChildProcess::~ChildProcess() {
-    if (!impl_->exit_code) Kill();
+    if (!impl_->exit_code)
+        Kill();
     CloseHandle(impl_->pi.hProcess);
     CloseHandle(impl_->pi.hThread);
     delete impl_;
 }
 
 std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
-    if (impl_->exit_code) return impl_->exit_code;
-    if (WaitForSingleObject(impl_->pi.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+    if (impl_->exit_code)
+        return impl_->exit_code;
+    if (WaitForSingleObject(impl_->pi.hProcess, static_cast<DWORD>(timeout.count())) ==
+        WAIT_OBJECT_0) {
         DWORD code = 0;
         GetExitCodeProcess(impl_->pi.hProcess, &code);
         impl_->exit_code = static_cast<int>(code);
@@ -84,7 +93,8 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
 }
 
 void ChildProcess::Kill() {
-    if (impl_->exit_code) return;
+    if (impl_->exit_code)
+        return;
     TerminateProcess(impl_->pi.hProcess, 137);
     WaitForSingleObject(impl_->pi.hProcess, 10000);
     impl_->exit_code = 137;

@@ -25,20 +25,23 @@ std::string PathString(const fs::path& p) {
 }
 }  // namespace
 
-char Separator() { return platform::SystemFileSystem().Separator(); }
+char Separator() {
+    return platform::SystemFileSystem().Separator();
+}
 
 TempDir::TempDir() {
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     for (unsigned attempt = 0;; ++attempt) {
-        fs::path p = fs::temp_directory_path() /
-                     ("kelvra-test-" + std::to_string(stamp % 1000000007) + "-" +
-                      std::to_string(g_counter++));
+        fs::path p =
+            fs::temp_directory_path() / ("kelvra-test-" + std::to_string(stamp % 1000000007) + "-" +
+                                         std::to_string(g_counter++));
         std::error_code ec;
         if (fs::create_directory(p, ec)) {
             path_ = PathString(p);
             break;
         }
-        if (attempt > 100) throw std::runtime_error("cannot create a temporary folder");
+        if (attempt > 100)
+            throw std::runtime_error("cannot create a temporary folder");
     }
 }
 
@@ -47,18 +50,23 @@ TempDir::~TempDir() {
     fs::remove_all(U8Path(path_), ec);
 }
 
-std::string TempDir::File(const std::string& name) const { return path_ + Separator() + name; }
+std::string TempDir::File(const std::string& name) const {
+    return path_ + Separator() + name;
+}
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value)
     : name_(std::move(name)), old_(platform::SystemEnvironment().Get(name_)) {
     platform::SystemEnvironment().Set(name_, value);
 }
 
-ScopedEnv::~ScopedEnv() { platform::SystemEnvironment().Set(name_, old_); }
+ScopedEnv::~ScopedEnv() {
+    platform::SystemEnvironment().Set(name_, old_);
+}
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(U8Path(path), std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
@@ -66,7 +74,8 @@ std::string ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(U8Path(path), std::ios::binary | std::ios::trunc);
-    if (!out) throw std::runtime_error("cannot write " + path);
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
@@ -91,8 +100,10 @@ std::string TestProgram(const std::string& name) {
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        if (condition()) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
 }

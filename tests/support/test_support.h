@@ -12,7 +12,7 @@ namespace kelvra::test {
 
 // A fresh folder, removed with its contents when the object goes.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -22,19 +22,19 @@ public:
     // path() + the platform separator + name.
     std::string File(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 
 // Sets (or with nullopt removes) an environment variable, restoring it afterwards.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(std::string name, std::optional<std::string> value);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
-private:
+  private:
     std::string name_;
     std::optional<std::string> old_;
 };
@@ -51,7 +51,7 @@ std::string TestProgram(const std::string& name);
 
 // A started child process.
 class ChildProcess {
-public:
+  public:
     // Starts program with args; the environment is the current one plus extra_env
     // entries of the form "NAME=value".
     ChildProcess(const std::string& program, const std::vector<std::string>& args,
@@ -65,7 +65,7 @@ public:
     // Ends the process abruptly (TerminateProcess / SIGKILL) and reaps it.
     void Kill();
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };

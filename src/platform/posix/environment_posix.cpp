@@ -7,10 +7,11 @@ namespace kelvra::platform {
 namespace {
 
 class PosixEnvironment final : public Environment {
-public:
+  public:
     std::optional<std::string> Get(std::string_view name) const override {
         const char* value = std::getenv(std::string(name).c_str());
-        if (value == nullptr) return std::nullopt;
+        if (value == nullptr)
+            return std::nullopt;
         return std::string(value);
     }
     void Set(std::string_view name, const std::optional<std::string>& value) override {

@@ -18,7 +18,8 @@ namespace {
 
 bool StatIs(std::string_view path, mode_t kind) {
     struct stat st {};
-    if (::stat(std::string(path).c_str(), &st) != 0) return false;
+    if (::stat(std::string(path).c_str(), &st) != 0)
+        return false;
     return (st.st_mode & S_IFMT) == kind;
 }
 
@@ -28,7 +29,8 @@ int WriteAll(int fd, std::string_view bytes) {
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return errno;
         }
         done += static_cast<std::size_t>(n);
@@ -37,33 +39,35 @@ int WriteAll(int fd, std::string_view bytes) {
 }
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     char Separator() const override { return '/'; }
     bool FileExists(std::string_view path) const override { return StatIs(path, S_IFREG); }
-    bool DirectoryExists(std::string_view path) const override {
-        return StatIs(path, S_IFDIR);
-    }
+    bool DirectoryExists(std::string_view path) const override { return StatIs(path, S_IFDIR); }
 
     void MakeDirectory(std::string_view path) override {
         const std::string p(path);
-        if (::mkdir(p.c_str(), 0777) != 0) ThrowErrno("Cannot create directory \"" + p + "\"", errno);
+        if (::mkdir(p.c_str(), 0777) != 0)
+            ThrowErrno("Cannot create directory \"" + p + "\"", errno);
     }
 
     std::string ReadFile(std::string_view path) const override {
         const std::string p(path);
         const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) ThrowErrno("Cannot open file \"" + p + "\"", errno);
+        if (fd < 0)
+            ThrowErrno("Cannot open file \"" + p + "\"", errno);
         std::string out;
         char buf[65536];
         for (;;) {
             const ssize_t n = ::read(fd, buf, sizeof buf);
             if (n < 0) {
-                if (errno == EINTR) continue;
+                if (errno == EINTR)
+                    continue;
                 const int err = errno;
                 ::close(fd);
                 ThrowErrno("Cannot read file \"" + p + "\"", err);
             }
-            if (n == 0) break;
+            if (n == 0)
+                break;
             out.append(buf, static_cast<std::size_t>(n));
         }
         ::close(fd);
@@ -74,9 +78,11 @@ public:
         const std::string p(path);
         std::string temp = p + ".XXXXXX";
         const int fd = ::mkstemp(temp.data());
-        if (fd < 0) ThrowErrno("Cannot create file \"" + p + "\"", errno);
+        if (fd < 0)
+            ThrowErrno("Cannot create file \"" + p + "\"", errno);
         int err = WriteAll(fd, bytes);
-        if (err == 0 && ::fsync(fd) != 0) err = errno;
+        if (err == 0 && ::fsync(fd) != 0)
+            err = errno;
         // Keep the permissions an existing file had; new files get the usual 0666 & umask.
         struct stat st {};
         if (err == 0 && ::stat(p.c_str(), &st) == 0) {
@@ -86,8 +92,10 @@ public:
             ::umask(mask);
             ::fchmod(fd, 0666 & ~mask);
         }
-        if (::close(fd) != 0 && err == 0) err = errno;
-        if (err == 0 && ::rename(temp.c_str(), p.c_str()) != 0) err = errno;
+        if (::close(fd) != 0 && err == 0)
+            err = errno;
+        if (err == 0 && ::rename(temp.c_str(), p.c_str()) != 0)
+            err = errno;
         if (err != 0) {
             ::unlink(temp.c_str());
             ThrowErrno("Cannot create file \"" + p + "\"", err);
@@ -97,10 +105,12 @@ public:
     void AppendFile(std::string_view path, std::string_view bytes) override {
         const std::string p(path);
         const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-        if (fd < 0) ThrowErrno("Cannot open file \"" + p + "\"", errno);
+        if (fd < 0)
+            ThrowErrno("Cannot open file \"" + p + "\"", errno);
         const int err = WriteAll(fd, bytes);
         ::close(fd);
-        if (err != 0) ThrowErrno("Cannot write file \"" + p + "\"", err);
+        if (err != 0)
+            ThrowErrno("Cannot write file \"" + p + "\"", err);
     }
 
     void RemoveFile(std::string_view path) override {
@@ -113,7 +123,8 @@ public:
     std::string ExecutablePath() const override {
         std::string buf(4096, '\0');
         const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
-        if (n <= 0) return {};
+        if (n <= 0)
+            return {};
         buf.resize(static_cast<std::size_t>(n));
         return buf;
     }

@@ -23,11 +23,12 @@ std::string LockDirectory() {
 }
 
 class PosixNamedMutexes final : public NamedMutexes {
-public:
+  public:
     MutexOutcome CreateHeld(std::string_view name) override {
         const std::string path = LockDirectory() + "/" + std::string(name) + ".lock";
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) return MutexOutcome::Failed;
+        if (fd < 0)
+            return MutexOutcome::Failed;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int err = errno;
             ::close(fd);

@@ -7,13 +7,14 @@ namespace kelvra::platform {
 namespace {
 
 class Win32Environment final : public Environment {
-public:
+  public:
     std::optional<std::string> Get(std::string_view name) const override {
         const std::wstring key = win32::Widen(name);
         SetLastError(ERROR_SUCCESS);
         DWORD n = GetEnvironmentVariableW(key.c_str(), nullptr, 0);
         if (n == 0) {
-            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND)
+                return std::nullopt;
             return std::string();
         }
         std::wstring value(n, L'\0');

@@ -22,14 +22,15 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
     while (done < bytes.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
         DWORD written = 0;
-        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr)) return false;
+        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr))
+            return false;
         done += written;
     }
     return true;
 }
 
 class Win32FileSystem final : public FileSystem {
-public:
+  public:
     char Separator() const override { return '\\'; }
 
     bool FileExists(std::string_view path) const override {
@@ -51,7 +52,8 @@ public:
         const std::string p(path);
         HANDLE h = CreateFileW(Widen(p).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) ThrowWin32("Cannot open file \"" + p + "\"", GetLastError());
+        if (h == INVALID_HANDLE_VALUE)
+            ThrowWin32("Cannot open file \"" + p + "\"", GetLastError());
         std::string out;
         char buf[65536];
         for (;;) {
@@ -61,7 +63,8 @@ public:
                 CloseHandle(h);
                 ThrowWin32("Cannot read file \"" + p + "\"", err);
             }
-            if (n == 0) break;
+            if (n == 0)
+                break;
             out.append(buf, n);
         }
         CloseHandle(h);
@@ -79,13 +82,15 @@ public:
                    std::to_wstring(GetTickCount() + attempt) + L".tmp";
             h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+            if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
+                break;
         }
         if (h == INVALID_HANDLE_VALUE) {
             ThrowWin32("Cannot create file \"" + p + "\"", GetLastError());
         }
         DWORD err = ERROR_SUCCESS;
-        if (!WriteAll(h, bytes) || !FlushFileBuffers(h)) err = GetLastError();
+        if (!WriteAll(h, bytes) || !FlushFileBuffers(h))
+            err = GetLastError();
         CloseHandle(h);
         if (err == ERROR_SUCCESS &&
             !MoveFileExW(temp.c_str(), target.c_str(),
@@ -100,13 +105,16 @@ public:
 
     void AppendFile(std::string_view path, std::string_view bytes) override {
         const std::string p(path);
-        HANDLE h = CreateFileW(Widen(p).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) ThrowWin32("Cannot open file \"" + p + "\"", GetLastError());
+        HANDLE h =
+            CreateFileW(Widen(p).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            ThrowWin32("Cannot open file \"" + p + "\"", GetLastError());
         const bool ok = WriteAll(h, bytes);
         const DWORD err = GetLastError();
         CloseHandle(h);
-        if (!ok) ThrowWin32("Cannot write file \"" + p + "\"", err);
+        if (!ok)
+            ThrowWin32("Cannot write file \"" + p + "\"", err);
     }
 
     void RemoveFile(std::string_view path) override {
@@ -122,7 +130,8 @@ public:
         std::wstring buf(MAX_PATH, L'\0');
         for (;;) {
             const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-            if (n == 0) return {};
+            if (n == 0)
+                return {};
             if (n < buf.size()) {
                 buf.resize(n);
                 return win32::Narrow(buf);

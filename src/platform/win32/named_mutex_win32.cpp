@@ -7,13 +7,14 @@ namespace kelvra::platform {
 namespace {
 
 class Win32NamedMutexes final : public NamedMutexes {
-public:
+  public:
     MutexOutcome CreateHeld(std::string_view name) override {
         // Initial ownership requested, default security. The handle is never closed: the
         // system frees the mutex when the process ends.
         HANDLE h = CreateMutexW(nullptr, TRUE, win32::Widen(name).c_str());
         const DWORD err = GetLastError();
-        if (err == ERROR_ALREADY_EXISTS) return MutexOutcome::AlreadyExists;
+        if (err == ERROR_ALREADY_EXISTS)
+            return MutexOutcome::AlreadyExists;
         return h != nullptr ? MutexOutcome::Created : MutexOutcome::Failed;
     }
 };

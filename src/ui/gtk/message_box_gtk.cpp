@@ -10,11 +10,16 @@ namespace {
 
 GtkMessageType MessageType(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::None: return GTK_MESSAGE_OTHER;
-        case MsgIcon::Information: return GTK_MESSAGE_INFO;
-        case MsgIcon::Warning: return GTK_MESSAGE_WARNING;
-        case MsgIcon::Error: return GTK_MESSAGE_ERROR;
-        case MsgIcon::Question: return GTK_MESSAGE_QUESTION;
+        case MsgIcon::None:
+            return GTK_MESSAGE_OTHER;
+        case MsgIcon::Information:
+            return GTK_MESSAGE_INFO;
+        case MsgIcon::Warning:
+            return GTK_MESSAGE_WARNING;
+        case MsgIcon::Error:
+            return GTK_MESSAGE_ERROR;
+        case MsgIcon::Question:
+            return GTK_MESSAGE_QUESTION;
     }
     return GTK_MESSAGE_OTHER;
 }
@@ -26,15 +31,21 @@ struct ButtonSpec {
 
 std::vector<ButtonSpec> Buttons(MsgButtons b) {
     switch (b) {
-        case MsgButtons::Ok: return {{"OK", MsgResult::Ok}};
-        case MsgButtons::OkCancel: return {{"OK", MsgResult::Ok}, {"Cancel", MsgResult::Cancel}};
-        case MsgButtons::YesNo: return {{"_Yes", MsgResult::Yes}, {"_No", MsgResult::No}};
+        case MsgButtons::Ok:
+            return {{"OK", MsgResult::Ok}};
+        case MsgButtons::OkCancel:
+            return {{"OK", MsgResult::Ok}, {"Cancel", MsgResult::Cancel}};
+        case MsgButtons::YesNo:
+            return {{"_Yes", MsgResult::Yes}, {"_No", MsgResult::No}};
         case MsgButtons::YesNoCancel:
-            return {{"_Yes", MsgResult::Yes}, {"_No", MsgResult::No}, {"Cancel", MsgResult::Cancel}};
+            return {
+                {"_Yes", MsgResult::Yes}, {"_No", MsgResult::No}, {"Cancel", MsgResult::Cancel}};
         case MsgButtons::RetryCancel:
             return {{"_Retry", MsgResult::Retry}, {"Cancel", MsgResult::Cancel}};
         case MsgButtons::AbortRetryIgnore:
-            return {{"_Abort", MsgResult::Abort}, {"_Retry", MsgResult::Retry}, {"_Ignore", MsgResult::Ignore}};
+            return {{"_Abort", MsgResult::Abort},
+                    {"_Retry", MsgResult::Retry},
+                    {"_Ignore", MsgResult::Ignore}};
     }
     return {{"OK", MsgResult::Ok}};
 }
@@ -42,24 +53,28 @@ std::vector<ButtonSpec> Buttons(MsgButtons b) {
 // The answer when the dialog is closed without a button, as Escape does on Windows.
 MsgResult Dismissed(MsgButtons b) {
     switch (b) {
-        case MsgButtons::Ok: return MsgResult::Ok;
-        case MsgButtons::YesNo: return MsgResult::No;
-        case MsgButtons::AbortRetryIgnore: return MsgResult::Abort;
-        default: return MsgResult::Cancel;
+        case MsgButtons::Ok:
+            return MsgResult::Ok;
+        case MsgButtons::YesNo:
+            return MsgResult::No;
+        case MsgButtons::AbortRetryIgnore:
+            return MsgResult::Abort;
+        default:
+            return MsgResult::Cancel;
     }
 }
 
 class GtkMessageBoxes final : public MessageBoxes {
-public:
+  public:
     MsgResult Show(const MessageBoxRequest& r) override {
         if (!gtk_init_check(nullptr, nullptr)) {
             // No display to show it on: the text still reaches the user on stderr.
             std::fprintf(stderr, "%s: %s\n", r.caption.c_str(), r.text.c_str());
             return Dismissed(r.buttons);
         }
-        GtkWidget* dialog = gtk_message_dialog_new(
-            GTK_WINDOW(r.owner), GTK_DIALOG_MODAL, MessageType(r.icon), GTK_BUTTONS_NONE, "%s",
-            r.text.c_str());
+        GtkWidget* dialog =
+            gtk_message_dialog_new(GTK_WINDOW(r.owner), GTK_DIALOG_MODAL, MessageType(r.icon),
+                                   GTK_BUTTONS_NONE, "%s", r.text.c_str());
         gtk_window_set_title(GTK_WINDOW(dialog), r.caption.c_str());
         const auto buttons = Buttons(r.buttons);
         for (std::size_t i = 0; i < buttons.size(); ++i) {

@@ -7,7 +7,7 @@ namespace kelvra::app {
 namespace {
 
 class RecordingBoxes final : public ui::MessageBoxes {
-public:
+  public:
     ui::MsgResult Show(const ui::MessageBoxRequest& r) override {
         shown.push_back(r);
         return ui::MsgResult::Ok;
@@ -27,7 +27,8 @@ TEST(ErrorBoxText, AppendsFullStopOnlyWhenMissing) {
         {"无法连接", "无法连接."},
         {"", "."},
     };
-    for (const Case& c : cases) EXPECT_EQ(ErrorBoxText(c.message), c.text) << c.message;
+    for (const Case& c : cases)
+        EXPECT_EQ(ErrorBoxText(c.message), c.text) << c.message;
 }
 
 TEST(ErrorBox, UsesApplicationTitleStopIconAndOk) {

@@ -15,20 +15,22 @@ struct FakeAnchor {
 };
 
 class FakeAnchors final : public AnchorList {
-public:
+  public:
     explicit FakeAnchors(std::vector<FakeAnchor> a) : anchors_(std::move(a)) {}
     std::size_t Length() const override { return anchors_.size(); }
     std::string Href(std::size_t i) const override {
-        if (!anchors_.at(i).href) throw Error("no href");
+        if (!anchors_.at(i).href)
+            throw Error("no href");
         return *anchors_[i].href;
     }
     std::string Property(std::size_t i, std::string_view name) const override {
         auto it = anchors_.at(i).props.find(std::string(name));
-        if (it == anchors_[i].props.end()) throw Error("no property");
+        if (it == anchors_[i].props.end())
+            throw Error("no property");
         return it->second;
     }
 
-private:
+  private:
     std::vector<FakeAnchor> anchors_;
 };
 
@@ -44,13 +46,15 @@ TEST(QueryPopupSize, MatchingRules) {
         {"no anchors", {}, ""},
         {"one match", {{kAddr, {{"fwidth", "800"}, {"fheight", "600"}}}}, kCarrier800x600},
         {"comparison is case-sensitive",
-         {{"HTTP://host/course/open?id=7", {{"fwidth", "800"}, {"fheight", "600"}}}}, ""},
+         {{"HTTP://host/course/open?id=7", {{"fwidth", "800"}, {"fheight", "600"}}}},
+         ""},
         {"last match wins",
          {{kAddr, {{"fwidth", "300"}, {"fheight", "200"}}},
           {kAddr, {{"fwidth", "800"}, {"fheight", "600"}}}},
          kCarrier800x600},
         {"match without fheight empties an earlier match",
-         {{kAddr, {{"fwidth", "800"}, {"fheight", "600"}}}, {kAddr, {{"fwidth", "500"}}}}, ""},
+         {{kAddr, {{"fwidth", "800"}, {"fheight", "600"}}}, {kAddr, {{"fwidth", "500"}}}},
+         ""},
         {"non-matching anchors after a match do not matter",
          {{kAddr, {{"fwidth", "800"}, {"fheight", "600"}}}, {"http://other", {}}},
          kCarrier800x600},
@@ -84,7 +88,8 @@ TEST(GetQueryValue, Extraction) {
         {"cwidth", "no such key", ""},
         {"&cwidth=", "&cwidth=1&cwidth=2", "1"},
     };
-    for (const auto& c : cases) EXPECT_EQ(GetQueryValue(c.key, c.text), c.expected) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(GetQueryValue(c.key, c.text), c.expected) << c.text;
 }
 
 }  // namespace

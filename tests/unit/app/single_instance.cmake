@@ -1,0 +1,7 @@
+add_executable(guard_probe guard_probe_main.cpp)
+target_link_libraries(guard_probe PRIVATE kelvra_app)
+set_target_properties(guard_probe PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+kelvra_warnings(guard_probe)
+
+kelvra_add_gtest(single_instance_test SOURCES single_instance_test.cpp LIBS kelvra_app)
+add_dependencies(single_instance_test guard_probe)

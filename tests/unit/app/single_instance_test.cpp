@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "app/single_instance.h"
+#include "platform/named_mutex.h"
+#include "test_support.h"
+#include "ui/dialog_script.h"
+
+namespace kelvra::app {
+namespace {
+
+using namespace std::chrono_literals;
+
+class FixedMutexes final : public platform::NamedMutexes {
+  public:
+    explicit FixedMutexes(platform::MutexOutcome o) : outcome(o) {}
+    platform::MutexOutcome CreateHeld(std::string_view n) override {
+        name = std::string(n);
+        return outcome;
+    }
+    platform::MutexOutcome outcome;
+    std::string name;
+};
+
+class CountingBoxes final : public ui::MessageBoxes {
+  public:
+    ui::MsgResult Show(const ui::MessageBoxRequest& r) override {
+        last = r;
+        ++count;
+        return ui::MsgResult::Ok;
+    }
+    ui::MessageBoxRequest last;
+    int count = 0;
+};
+
+TEST(SingleInstance, OnlyAlreadyExistsStopsStartUp) {
+    for (auto outcome : {platform::MutexOutcome::Created, platform::MutexOutcome::Failed}) {
+        FixedMutexes mutexes(outcome);
+        CountingBoxes boxes;
+        EXPECT_TRUE(AcquireSingleInstance(mutexes, boxes));
+        EXPECT_EQ(mutexes.name, "KelvraCloudApp");
+        EXPECT_EQ(boxes.count, 0);
+    }
+    FixedMutexes mutexes(platform::MutexOutcome::AlreadyExists);
+    CountingBoxes boxes;
+    EXPECT_FALSE(AcquireSingleInstance(mutexes, boxes));
+    ASSERT_EQ(boxes.count, 1);
+    EXPECT_EQ(boxes.last.text, "已经有一个Kelvra教学云客户端在运行了!");
+    EXPECT_EQ(boxes.last.caption, "Kelvra教学云客户端");
+    EXPECT_EQ(boxes.last.icon, ui::MsgIcon::Information);
+    EXPECT_EQ(boxes.last.buttons, ui::MsgButtons::Ok);
+    EXPECT_EQ(boxes.last.owner, nullptr);
+}
+
+TEST(SingleInstance, SecondCopyShowsMessageAndExitsZeroAndKilledCopyFreesTheGuard) {
+    test::TempDir dir;
+    // Isolates the lock file on Linux; Wine keeps mutexes in its own server.
+    test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path());
+    const std::string probe = test::TestProgram("guard_probe");
+    const std::string first_marker = dir.File("first.txt");
+    const std::string script = dir.File("dialogs.txt");
+
+    auto first =
+        std::make_unique<test::ChildProcess>(probe, std::vector<std::string>{first_marker});
+    ASSERT_TRUE(test::WaitUntil([&] { return test::PathExists(first_marker); }, 30s));
+
+    const std::string second_marker = dir.File("second.txt");
+    test::ChildProcess second(probe, {second_marker}, {"KELVRA_DIALOG_SCRIPT=" + script});
+    const auto code = second.Wait(30s);
+    ASSERT_TRUE(code.has_value()) << "second copy did not end";
+    EXPECT_EQ(*code, 0);
+    EXPECT_FALSE(test::PathExists(second_marker));
+    const auto records = ui::ReadScriptRecords(test::ReadBytes(script));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].fields.at("text"), "已经有一个Kelvra教学云客户端在运行了!");
+    EXPECT_EQ(records[0].fields.at("caption"), "Kelvra教学云客户端");
+    EXPECT_EQ(records[0].fields.at("icon"), "Information");
+    EXPECT_EQ(records[0].fields.at("buttons"), "OK");
+    EXPECT_FALSE(first->Wait(0ms).has_value()) << "the running copy must be unaffected";
+
+    first->Kill();
+    first.reset();
+    const std::string third_marker = dir.File("third.txt");
+    test::ChildProcess third(probe, {third_marker}, {"KELVRA_DIALOG_SCRIPT=" + script});
+    EXPECT_TRUE(test::WaitUntil([&] { return test::PathExists(third_marker); }, 30s))
+        << "a start after the first copy was killed must proceed";
+    third.Kill();
+    EXPECT_EQ(ui::ReadScriptRecords(test::ReadBytes(script)).size(), 1u);
+}
+
+}  // namespace
+}  // namespace kelvra::app
