@@ -81,20 +81,12 @@ class IconvCodePage final : public CodePage {
         }
         if (to_ == reinterpret_cast<iconv_t>(-1))
             return std::string(text.size(), '?');
-        // One unconvertible character (a surrogate pair counts as one) becomes '?'.
-        return Run(to_, le.data(), le.size(),
-                   [](const char* in, std::size_t left, std::string& out) {
-                       out.push_back('?');
-                       if (left >= 4) {
-                           const unsigned hi = static_cast<unsigned char>(in[0]) |
-                                               (static_cast<unsigned char>(in[1]) << 8);
-                           const unsigned lo = static_cast<unsigned char>(in[2]) |
-                                               (static_cast<unsigned char>(in[3]) << 8);
-                           if (hi >= 0xD800 && hi <= 0xDBFF && lo >= 0xDC00 && lo <= 0xDFFF)
-                               return std::size_t{4};
-                       }
-                       return std::size_t{2};
-                   });
+        // As Windows does for its ANSI code pages, every UTF-16 code unit that cannot be
+        // converted becomes '?', so a surrogate pair gives two.
+        return Run(to_, le.data(), le.size(), [](const char*, std::size_t, std::string& out) {
+            out.push_back('?');
+            return std::size_t{2};
+        });
     }
 
     std::u16string ToUtf16(std::string_view bytes) const override {

@@ -164,7 +164,7 @@ TEST(IniStore, AnsiChineseFileRoundTripsAndUnmappableBecomesQuestionMark) {
         ini.WriteString("SYSTEM", "webroot", "云\xF0\x9F\x98\x80");
         ini.UpdateFile();
     }
-    EXPECT_EQ(test::ReadBytes(path), "[SYSTEM]\r\nwebroot=\xD4\xC6?\r\n\r\n");
+    EXPECT_EQ(test::ReadBytes(path), "[SYSTEM]\r\nwebroot=\xD4\xC6??\r\n\r\n");
 }
 
 TEST(IniStore, MissingFileReadsEmptyAndIsNeverCreated) {

