@@ -77,7 +77,7 @@ posix::RegFile Load(const HiveFile& h) {
     struct stat st {};
     if (::stat(h.file.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
         return {};
-    return posix::RegFile::Parse(SystemFileSystem().ReadFile(h.file), h.file);
+    return posix::RegFile::Parse(SystemFileSystem().ReadFile(h.file), h.file, h.root);
 }
 
 void MakeDirectories(const std::string& dir) {

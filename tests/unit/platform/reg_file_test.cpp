@@ -162,6 +162,20 @@ TEST(RegFileParse, DamagedFilesNameFileAndLine) {
     }
 }
 
+TEST(RegFileParse, KeysOutsideTheHiveAreDamage) {
+    const std::string text =
+        "REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"1\"\n[HKEY_LOCAL_MACHINE\\B]\n";
+    EXPECT_NO_THROW(RegFile::Parse(text, "any.reg"));
+    EXPECT_NO_THROW(RegFile::Parse("REGEDIT4\n[hkey_current_user\\A]\n[-HKEY_CURRENT_USER\\A]\n",
+                                   "u.reg", "HKEY_CURRENT_USER"));
+    try {
+        RegFile::Parse(text, "u.reg", "HKEY_CURRENT_USER");
+        ADD_FAILURE() << "parsed without error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("line 4:"), std::string::npos) << e.what();
+    }
+}
+
 TEST(RegFileWrite, RoundTripsEveryValueExactly) {
     RegFile file;
     RegKey& a = file.Ensure("HKEY_CURRENT_USER\\Software\\课程");
@@ -263,6 +277,12 @@ TEST_F(RegStoreTest, DamagedFileNeverReadsAsEmptyAndIsKept) {
                  Error);
     EXPECT_THROW(SystemRegistry().Create(RegistryHive::CurrentUser, "Software\\New"), Error);
     EXPECT_EQ(test::ReadBytes(File()), damaged);
+}
+
+TEST_F(RegStoreTest, HiveFileHoldsOnlyItsOwnKeys) {
+    test::WriteBytes(File(), "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norrix]\n");
+    EXPECT_THROW(SystemRegistry().Open(RegistryHive::CurrentUser, "Software", RegistryAccess::Read),
+                 Error);
 }
 
 TEST_F(RegStoreTest, ConcurrentWritersLoseNothing) {
