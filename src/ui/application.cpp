@@ -1,0 +1,121 @@
+#include "ui/application.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/error_box.h"
+#include "ui/form.h"
+
+namespace kelvra::ui {
+
+Application::Application(Backend& backend, MessageBoxes& boxes)
+    : backend_(backend), boxes_(boxes) {}
+
+Application::~Application() {
+    DestroyForms();
+}
+
+void Application::Terminate() {
+    if (termination_check_ && !termination_check_())
+        return;
+    terminated_ = true;
+    backend_.WakeUp();
+}
+
+void Application::InstallMessageHook(const void* owner, MessageRoutine routine) {
+    hook_owner_ = owner;
+    hook_ = std::move(routine);
+}
+
+void Application::ReleaseMessageHook(const void* owner) {
+    if (owner != nullptr && hook_owner_ == owner) {
+        hook_owner_ = nullptr;
+        hook_ = nullptr;
+    }
+}
+
+bool Application::RouteMessage(const Message& message) {
+    if (!hook_)
+        return false;
+    bool handled = false;
+    // Copy: the routine may install another occupant while it runs.
+    MessageRoutine routine = hook_;
+    Guard([&] { routine(message, handled); });
+    return handled;
+}
+
+std::vector<Form*> Application::Forms() const {
+    std::vector<Form*> out;
+    out.reserve(forms_.size());
+    for (const auto& form : forms_)
+        out.push_back(form.get());
+    return out;
+}
+
+bool Application::Owns(const Form* form) const {
+    return std::any_of(forms_.begin(), forms_.end(),
+                       [form](const auto& owned) { return owned.get() == form; });
+}
+
+void Application::Adopt(std::unique_ptr<Form> form) {
+    if (main_form_ == nullptr)
+        main_form_ = form.get();
+    forms_.push_back(std::move(form));
+}
+
+void Application::RunCreateHandler(Form& form) {
+    if (form.OnCreate)
+        Guard([&] { form.OnCreate(); });
+}
+
+void Application::ReleaseForm(Form* form) {
+    backend_.Post([this, form] { DestroyForm(form); });
+}
+
+void Application::DestroyForm(Form* form) {
+    auto it = std::find_if(forms_.begin(), forms_.end(),
+                           [form](const auto& owned) { return owned.get() == form; });
+    if (it == forms_.end())
+        return;  // already gone
+    std::unique_ptr<Form> doomed = std::move(*it);
+    forms_.erase(it);
+    if (main_form_ == form)
+        main_form_ = nullptr;
+    doomed.reset();
+}
+
+void Application::DestroyForms() {
+    while (!forms_.empty()) {
+        std::unique_ptr<Form> doomed = std::move(forms_.back());
+        forms_.pop_back();
+        if (main_form_ == doomed.get())
+            main_form_ = nullptr;
+        doomed.reset();
+    }
+}
+
+void Application::Run() {
+    if (terminated_)
+        return;  // the request came during start-up: no main window is shown
+    if (main_form_ != nullptr)
+        Guard([&] { main_form_->Show(); });
+    backend_.RunLoop(*this);
+}
+
+void Application::ShowException(std::exception_ptr error) {
+    std::string message;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        message = e.what();
+    } catch (...) {
+        message = "Unknown error";
+    }
+    try {
+        app::ShowErrorBox(boxes_, message);
+    } catch (...) {
+        // A failing error box must not end the program from inside a handler.
+    }
+}
+
+}  // namespace kelvra::ui

@@ -1,0 +1,102 @@
+// The application object: owned forms in creation order, the message loop, terminate
+// requests, the application message hook slot and the error box for escaped errors.
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ui/backend.h"
+#include "ui/message_box.h"
+
+namespace kelvra::ui {
+
+class Form;
+
+// The hook routine: sets handled to keep the loop from translating and dispatching.
+using MessageRoutine = std::function<void(const Message& message, bool& handled)>;
+
+class Application {
+  public:
+    Application(Backend& backend, MessageBoxes& boxes);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    Backend& backend() { return backend_; }
+    MessageBoxes& boxes() { return boxes_; }
+
+    const std::string& Title() const { return title_; }
+    void SetTitle(std::string title) { title_ = std::move(title); }
+
+    // Consulted first by Terminate; returning false vetoes the request.
+    void SetTerminationCheck(std::function<bool()> check) { termination_check_ = std::move(check); }
+    // Marks the loops to end at their next turn (a modal run ends as cancelled). Returns
+    // normally: the caller runs on to its end.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+
+    // The hook slot. Installing replaces the occupant; nothing restores an earlier one.
+    void InstallMessageHook(const void* owner, MessageRoutine routine);
+    // Empties the slot when owner holds it (owner is being destroyed).
+    void ReleaseMessageHook(const void* owner);
+    const void* MessageHookOwner() const { return hook_owner_; }
+    // Passes message to the slot's routine; true when the routine handled it.
+    bool RouteMessage(const Message& message);
+
+    // Creates a form owned by the application. T's constructor is T(Application&, args...).
+    // The creation handler runs under the creation rule: an error is shown, the rest of the
+    // handler is skipped and the form is still created. The first form is the main form.
+    template <class T, class... Args>
+    T& CreateForm(Args&&... args) {
+        auto form = std::make_unique<T>(*this, std::forward<Args>(args)...);
+        T& ref = *form;
+        Adopt(std::move(form));
+        RunCreateHandler(ref);
+        return ref;
+    }
+    Form* MainForm() const { return main_form_; }
+    // Owned forms still alive, in creation order.
+    std::vector<Form*> Forms() const;
+    bool Owns(const Form* form) const;
+    // Destroys form once the current handler has returned (a form closing with Free).
+    void ReleaseForm(Form* form);
+    // Destroys form now.
+    void DestroyForm(Form* form);
+    // Destroys every remaining form, newest first.
+    void DestroyForms();
+
+    // Shows the main form (unless a terminate request was already made) and runs the
+    // message loop until a terminate request.
+    void Run();
+
+    // Runs handler; an error that escapes it is shown in the error box.
+    template <class F>
+    void Guard(F&& handler) {
+        try {
+            std::forward<F>(handler)();
+        } catch (...) {
+            ShowException(std::current_exception());
+        }
+    }
+    void ShowException(std::exception_ptr error);
+
+  private:
+    void Adopt(std::unique_ptr<Form> form);
+    void RunCreateHandler(Form& form);
+
+    Backend& backend_;
+    MessageBoxes& boxes_;
+    std::string title_;
+    std::function<bool()> termination_check_;
+    bool terminated_ = false;
+    const void* hook_owner_ = nullptr;
+    MessageRoutine hook_;
+    std::vector<std::unique_ptr<Form>> forms_;
+    Form* main_form_ = nullptr;
+};
+
+}  // namespace kelvra::ui

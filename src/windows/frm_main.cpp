@@ -1,0 +1,131 @@
+#include "windows/frm_main.h"
+
+#include "app/host_helpers.h"
+#include "app/ini_store.h"
+#include "browser/key_routing.h"
+#include "browser/popup_size.h"
+#include "platform/file_system.h"
+#include "ui/application.h"
+#include "windows/definitions.h"
+#include "windows/frm_browser.h"
+#include "windows/frm_login.h"
+#include "windows/str_to_int.h"
+
+namespace kelvra::windows {
+
+std::string PageAddress(const WindowsContext& context, const char* path) {
+    return "http://" + context.state.WebRoot + path;
+}
+
+TFrmMain::TFrmMain(ui::Application& app, WindowsContext& context)
+    : ui::Form(app, MainDefinition()),
+      Browser1(*this, "Browser1", context.browsers),
+      context_(context) {
+    Browser1.SetUserInterfaceOptions(MainBrowserOptions());
+    Browser1.OnNavigateComplete2 = [this](auto& s, auto d, auto& u) {
+        Browser1NavigateComplete2(s, d, u);
+    };
+    Browser1.OnDocumentComplete = [this](auto& s, auto d, auto& u) {
+        Browser1DocumentComplete(s, d, u);
+    };
+    Browser1.OnNewWindow3 = [this](auto& s, auto& p, bool& c, std::uint32_t f,
+                                   const std::string& ctx, const std::string& url) {
+        Browser1NewWindow3(s, p, c, f, ctx, url);
+    };
+    Browser1.OnGetExternal = [this](auto& s, auto& out) { Browser1GetExternal(s, out); };
+    Browser1.OnShowContextMenu = [this](auto& s, std::uint32_t id, const browser::Point* pt,
+                                        void* target, void* element, browser::HResult& result) {
+        Browser1ShowContextMenu(s, id, pt, target, element, result);
+    };
+    OnCreate = [this] { FormCreate(); };
+}
+
+void TFrmMain::FormCreate() {
+    ProcessState& state = context_.state;
+    state.WhiteboardPath = app::GetWhiteboardPath(context_.registry, context_.files);
+    state.WebRoot.clear();
+    const std::string settings = app::GetSettingsFilePath(context_.env, context_.files);
+    if (context_.files.FileExists(settings)) {
+        try {
+            app::TIniStore ini(settings, true, context_.files, context_.ansi);
+            state.WebRoot = ini.ReadString("SYSTEM", "webroot", context_.default_webroot);
+        } catch (...) {
+            // An unreadable settings file at start leaves the web root to the default below.
+        }
+    }
+    if (state.WebRoot.empty())
+        state.WebRoot = context_.default_webroot;
+    app::SetBrowserEmulation(context_.registry, context_.files);
+    RunLoginWindow();
+    Browser1.Navigate(PageAddress(context_, kHomePath));
+    app().InstallMessageHook(this, [this](const ui::Message& m, bool& handled) {
+        ApplicationEvents1Message(m, handled);
+    });
+}
+
+void TFrmMain::RunLoginWindow() {
+    TFrmLogin& login = app().CreateForm<TFrmLogin>(context_);
+    context_.state.FrmLogin = &login;
+    login.Browser1.Navigate(PageAddress(context_, kLoginPath));
+    login.ShowModal();  // ended by sign-in or by a terminate request; either way carry on
+}
+
+void TFrmMain::Browser1NavigateComplete2(browser::THostedBrowser&, browser::DispatchHandle,
+                                         std::string& URL) {
+    const std::string address = URL;
+    if (address.find("site/login") == std::string::npos)
+        return;
+    Browser1.Stop();
+    Hide();
+    CloseBrowserWin();
+    RunLoginWindow();
+    Browser1.Navigate(PageAddress(context_, kHomePath));
+    Show();
+}
+
+void TFrmMain::Browser1DocumentComplete(browser::THostedBrowser&, browser::DispatchHandle,
+                                        std::string&) {
+    SetCaption(Browser1.LocationName());
+}
+
+void TFrmMain::Browser1NewWindow3(browser::THostedBrowser&, browser::DispatchHandle& ppDisp,
+                                  bool& Cancel, std::uint32_t, const std::string&,
+                                  const std::string& bstrUrl) {
+    const std::string address = bstrUrl;
+    TFrmBrowser& popup = app().CreateForm<TFrmBrowser>(context_);
+    context_.state.FrmBrowser = &popup;
+    const std::string size = browser::QueryPopupSize(Browser1, address);
+    if (size.find("cwidth") != std::string::npos) {
+        const std::string w = app::GetQueryValue("&cwidth=", size);
+        const std::string h = app::GetQueryValue("&cheight=", size);
+        popup.SetWidth(StrToInt(w));
+        popup.SetHeight(StrToInt(h));
+    }
+    popup.Browser1.Navigate(address);
+    ppDisp = popup.Browser1.Application();
+    popup.Show();
+    Cancel = false;
+}
+
+void TFrmMain::Browser1GetExternal(browser::THostedBrowser&,
+                                   std::shared_ptr<browser::Dispatch>& ppDispatch) {
+    ppDispatch = context_.external ? context_.external() : nullptr;
+}
+
+void TFrmMain::Browser1ShowContextMenu(browser::THostedBrowser&, std::uint32_t,
+                                       const browser::Point*, void*, void*,
+                                       browser::HResult& Result) {
+    Result = browser::kSOk;
+}
+
+void TFrmMain::CloseBrowserWin() {
+    for (ui::Form* form : app().Forms())
+        if (form->ClassName() == "TFrmBrowser")
+            form->Hide();
+}
+
+void TFrmMain::ApplicationEvents1Message(const ui::Message& Msg, bool& Handled) {
+    browser::RouteKeyMessage(&Browser1, Msg, Handled);
+}
+
+}  // namespace kelvra::windows
