@@ -2,6 +2,7 @@
 // the same cases on both, so Windows is the oracle for the Linux store.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -176,6 +177,32 @@ TEST_F(RegistryTest, OpenKeySeesLaterWrites) {
     EXPECT_FALSE(reader->Query("msgbody").has_value());
     writer->Set("msgbody", RegistryValue::Text("课程,1,2"));
     EXPECT_EQ(reader->Query("msgbody")->TextValue(), "课程,1,2");
+}
+
+TEST_F(RegistryTest, AnotherProcessSeesWritesAndWritesAlongside) {
+    const std::string probe = test::TestProgram("reg_probe");
+    const std::string path = base_ + "\\shared";
+    guard_.Track(path);
+    auto key = SystemRegistry().Create(RegistryHive::CurrentUser, path);
+    key->Set("msgbody", RegistryValue::Text("课程,第一课"));
+    test::ChildProcess reader(probe, {"expect", path, "msgbody", "课程,第一课"});
+    EXPECT_EQ(reader.Wait(std::chrono::seconds(30)), 0);
+    test::ChildProcess wrong(probe, {"expect", path, "msgbody", "other"});
+    EXPECT_EQ(wrong.Wait(std::chrono::seconds(30)), 1);
+
+    // Both processes write at once; neither loses a value.
+    test::ChildProcess writer(probe, {"set", path, "child", "20"});
+    for (int i = 0; i < 20; ++i)
+        key->Set("parent" + std::to_string(i), RegistryValue::Dword(static_cast<std::uint32_t>(i)));
+    ASSERT_EQ(writer.Wait(std::chrono::seconds(60)), 0);
+    for (const char* prefix : {"parent", "child"}) {
+        for (int i = 0; i < 20; ++i) {
+            const auto v = key->Query(prefix + std::to_string(i));
+            ASSERT_TRUE(v.has_value()) << prefix << i;
+            EXPECT_EQ(v->DwordValue(), static_cast<std::uint32_t>(i));
+        }
+    }
+    EXPECT_EQ(key->Query("msgbody")->TextValue(), "课程,第一课");
 }
 
 }  // namespace
