@@ -106,6 +106,12 @@ class Parser {
     RegFile Run() {
         if (lines_.empty())
             Fail(1, "the file is empty");
+        // Text in another encoding would turn into replacement characters and be written
+        // back that way; refuse it instead.
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            if (text::Utf16ToUtf8(text::Utf8ToUtf16(lines_[i])) != lines_[i])
+                Fail(i + 1, "the text is not UTF-8");
+        }
         const std::string_view header = TrimBlanks(lines_[0]);
         if (header == kHeader4) {
             unicode_ = false;

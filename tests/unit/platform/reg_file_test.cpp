@@ -148,6 +148,7 @@ TEST(RegFileParse, DamagedFilesNameFileAndLine) {
         {"unknown data", k + "\"v\"=qword:1\n", 4},
         {"unclosed section", k + "[HKEY_CURRENT_USER\\L\n", 4},
         {"empty section", k + "[]\n", 4},
+        {"not utf-8", k + "\"v\"=\"\xBD\xCC\xD1\xA7\"\n", 4},
     };
     for (const DamageCase& c : cases) {
         SCOPED_TRACE(c.label);
