@@ -1,4 +1,7 @@
 // The registry: Windows' own on Win32; on Linux a store of .reg text files, one per hive.
+// Linux: HKEY_CURRENT_USER.reg in $XDG_CONFIG_HOME/kelvraedu/registry (~/.config when
+// unset), HKEY_LOCAL_MACHINE.reg and HKEY_CLASSES_ROOT.reg in /etc/kelvraedu/registry;
+// KELVRA_REGISTRY_DIR, when set, is the one folder for all three files.
 #pragma once
 
 #include <cstdint>
