@@ -1,0 +1,56 @@
+// Reading the update control file: an INI-style text read with the private-profile rules
+// (case-insensitive names, values of at most 2047 characters, defaults for missing keys),
+// plus the typed reads the engine uses on top of the raw strings.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvra::update {
+
+// Longest value a read returns, in UTF-16 code units (a 2048-unit buffer with its NUL).
+inline constexpr std::size_t kMaxProfileValue = 2047;
+
+// Read-only access to one INI file on disk. The file is never written.
+class ControlFileReader {
+  public:
+    virtual ~ControlFileReader() = default;
+    // The value of key in section (UTF-8), or def when the file, the section or the key
+    // is missing. A missing or unreadable file is not an error.
+    virtual std::string ReadString(std::string_view section, std::string_view key,
+                                   std::string_view def) const = 0;
+    virtual const std::string& Path() const = 0;
+};
+
+// The platform's reader for the file at path (Win32: GetPrivateProfileStringW; Linux: the
+// portable reader below, which behaves the same).
+std::unique_ptr<ControlFileReader> OpenControlFile(std::string path);
+
+// The portable reader over file contents already in memory (bytes as stored: ANSI,
+// UTF-8 or UTF-16 with a byte-order mark).
+std::unique_ptr<ControlFileReader> ControlFileFromBytes(std::string bytes,
+                                                        std::string path = {});
+
+// Integer text: decimal, "0x"/"0X" (at least three characters) or "$" hexadecimal, an
+// optional sign. nullopt when the text is not a 32-bit integer.
+std::optional<std::int32_t> ParseProfileInteger(std::string_view text);
+
+// "\n" (backslash + n) becomes a carriage return.
+std::string ExpandLineBreaks(std::string_view text);
+
+// Typed reads. A value that does not read as an integer counts as missing.
+std::string ReadString(const ControlFileReader& file, std::string_view section,
+                       std::string_view key, std::string_view def = {});
+std::int32_t ReadInteger(const ControlFileReader& file, std::string_view section,
+                         std::string_view key, std::int32_t def);
+// Exactly 1 is true; a missing or unreadable value gives def.
+bool ReadFlag(const ControlFileReader& file, std::string_view section, std::string_view key,
+              bool def = false);
+// *lines* values: ReadString with ExpandLineBreaks.
+std::string ReadLines(const ControlFileReader& file, std::string_view section,
+                      std::string_view key);
+
+}  // namespace kelvra::update
