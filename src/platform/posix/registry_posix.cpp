@@ -141,8 +141,13 @@ class PosixKey : public RegistryKey {
         const HiveFile h = Locate(hive_);
         const posix::RegFile file = Load(h);
         const posix::RegKey* key = file.Find(FullPath(h, path_));
-        if (key == nullptr)
+        if (key == nullptr && IsRoot(path_))
             return std::nullopt;
+        if (key == nullptr) {  // deleted since it was opened, as Windows reports it
+            ThrowErrno("Cannot read registry value \"" + std::string(name) + "\" of \"" +
+                           FullPath(h, path_) + "\"",
+                       ENOENT);
+        }
         const RegistryValue* value = key->Find(name);
         if (value == nullptr)
             return std::nullopt;

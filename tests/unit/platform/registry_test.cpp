@@ -170,6 +170,15 @@ TEST_F(RegistryTest, CreateMakesParentsAndDeleteKeyTakesLeaves) {
     EXPECT_FALSE(SystemRegistry().DeleteKey(RegistryHive::CurrentUser, base_ + "\\nothing"));
 }
 
+TEST_F(RegistryTest, KeyDeletedWhileOpenFailsToReadAndWrite) {
+    auto key = Create("doomed");
+    key->Set("v", RegistryValue::Text("1"));
+    ASSERT_TRUE(SystemRegistry().DeleteKey(RegistryHive::CurrentUser, base_ + "\\doomed"));
+    EXPECT_THROW(key->Query("v"), OsError);
+    EXPECT_THROW(key->Set("v", RegistryValue::Text("2")), OsError);
+    EXPECT_EQ(Open("doomed"), nullptr);  // a write must not bring it back
+}
+
 TEST_F(RegistryTest, OpenKeySeesLaterWrites) {
     auto reader = Create("shared");
     auto writer = Open("shared", RegistryAccess::ReadWrite);
