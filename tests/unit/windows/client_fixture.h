@@ -22,6 +22,9 @@
 #include "ui/application.h"
 #include "windows/context.h"
 #include "windows/entry.h"
+#include "windows/frm_browser.h"
+#include "windows/frm_login.h"
+#include "windows/frm_main.h"
 
 namespace kelvra::test {
 
@@ -204,6 +207,16 @@ struct ClientFixture {
             login.CompletePending("登录");
             login.Complete("http://" + state.WebRoot + "/home/techer/index", "首页");
         });
+    }
+    // The main window after a first sign-in on "r.test", shown, without a running loop.
+    windows::TFrmMain& StartSignedIn() {
+        WriteSettings("[SYSTEM]\r\nwebroot=r.test\r\n");
+        QueueSignIn();
+        auto& main = app.CreateForm<windows::TFrmMain>(context);
+        state.FrmMain = &main;
+        main.Show();
+        Browser("TFrmMain").CompletePending("教师首页");
+        return main;
     }
     int Run() {
         windows::ClientPorts ports{app, mutexes, context, nullptr};

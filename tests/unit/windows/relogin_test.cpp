@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include "browser/doc_host.h"
+#include "client_fixture.h"
+
+namespace kelvra::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(Relogin, LoginAddressInAFrameRunsTheEightStepsInOrder) {
+    ClientFixture f;
+    auto& main = f.StartSignedIn();
+    auto* first_login = f.state.FrmLogin;
+    // One popup open before the re-login.
+    f.Browser("TFrmMain").RequestNewWindow("http://r.test/lesson/1");
+    auto* popup = f.state.FrmBrowser;
+    ASSERT_NE(popup, nullptr);
+    ASSERT_TRUE(popup->Visible());
+    const std::size_t mark = f.ui.log().size();
+
+    const void* hook_during_relogin = nullptr;
+    f.ui.Post([&] {
+        hook_during_relogin = f.app.MessageHookOwner();
+        EXPECT_FALSE(main.Visible());
+        EXPECT_FALSE(popup->Visible());
+        f.Browser("TFrmLogin", 1).CompletePending("登录");
+        f.Browser("TFrmLogin", 1).Complete("http://r.test/home/techer/index", "首页");
+    });
+    f.Browser("TFrmMain").Complete("http://r.test/frame/site/login?expired=1", "", true);
+
+    Lines trace;
+    for (std::size_t i = mark; i < f.ui.log().size(); ++i) {
+        const std::string& line = f.ui.log()[i];
+        for (const char* p : {"stop ", "hide ", "create ", "navigate ", "modal ", "show "})
+            if (line.rfind(p, 0) == 0)
+                trace.push_back(line);
+    }
+    const Lines expected = {
+        "stop TFrmMain.Browser1",
+        "hide TFrmMain",
+        "hide TFrmBrowser",
+        "create TFrmLogin",
+        "navigate TFrmLogin.Browser1 http://r.test/site/login",
+        "modal TFrmLogin",
+        "hide TFrmLogin",
+        "navigate TFrmMain.Browser1 http://r.test/home/techer/default",
+        "show TFrmMain",
+    };
+    EXPECT_EQ(trace, expected);
+    EXPECT_TRUE(main.Visible());
+    EXPECT_NE(f.state.FrmLogin, first_login);
+    EXPECT_TRUE(f.app.Owns(first_login)) << "the earlier login window stays, hidden";
+    EXPECT_FALSE(first_login->Visible());
+    EXPECT_FALSE(popup->Visible()) << "nothing shows a hidden popup again";
+    EXPECT_TRUE(f.app.Owns(popup));
+    // The slot keeps the new login window's routine: nothing restores the main window's.
+    EXPECT_EQ(hook_during_relogin, f.state.FrmLogin);
+    EXPECT_EQ(f.app.MessageHookOwner(), f.state.FrmLogin);
+    EXPECT_EQ(f.ui.stalls(), 0);
+}
+
+TEST(Relogin, OtherLetterCaseDoesNothing) {
+    for (const char* address : {"http://r.test/Site/Login", "http://r.test/SITE/LOGIN",
+                                "http://r.test/site/Login", "http://r.test/site-login"}) {
+        SCOPED_TRACE(address);
+        ClientFixture f;
+        auto& main = f.StartSignedIn();
+        f.Browser("TFrmMain").Complete(address, "x");
+        EXPECT_TRUE(f.ui.LogLines("stop ").empty());
+        EXPECT_TRUE(main.Visible());
+        EXPECT_EQ(f.ui.LogLines("create TFrmLogin").size(), 1u);
+    }
+}
+
+TEST(Relogin, ClosingTheNewLoginWindowEndsTheRunAfterTheSequence) {
+    ClientFixture f;
+    auto& main = f.StartSignedIn();
+    f.ui.Post([&] { f.state.FrmLogin->Close(); });
+    f.Browser("TFrmMain").Complete("http://r.test/site/login", "登录");
+    EXPECT_TRUE(f.app.Terminated());
+    // Code after the request ran to its end: home page asked for, main shown again.
+    EXPECT_EQ(f.ui.LogLines("navigate TFrmMain.Browser1").size(), 2u);
+    EXPECT_TRUE(main.Visible());
+}
+
+TEST(CloseBrowserWin, HidesExactlyThePopupWindows) {
+    ClientFixture f;
+    auto& main = f.StartSignedIn();
+    f.Browser("TFrmMain").RequestNewWindow("http://r.test/a");
+    f.Browser("TFrmMain").RequestNewWindow("http://r.test/b");
+    std::vector<ui::Form*> popups;
+    for (ui::Form* form : f.app.Forms())
+        if (form->ClassName() == "TFrmBrowser")
+            popups.push_back(form);
+    ASSERT_EQ(popups.size(), 2u);
+    auto* login = f.state.FrmLogin;
+    login->Show();  // a window of another class that happens to be visible
+    main.CloseBrowserWin();
+    for (ui::Form* p : popups) {
+        EXPECT_FALSE(p->Visible());
+        EXPECT_TRUE(f.app.Owns(p)) << "hidden, never closed or destroyed";
+    }
+    EXPECT_TRUE(main.Visible());
+    EXPECT_TRUE(login->Visible());
+}
+
+TEST(MainWindow, CaptionFollowsEveryDocumentIncludingFrames) {
+    ClientFixture f;
+    auto& main = f.StartSignedIn();
+    EXPECT_EQ(main.Caption(), "教师首页");
+    auto& b = f.Browser("TFrmMain");
+    b.title = "备课中心";
+    b.Complete("http://r.test/frame/x", "", true);
+    EXPECT_EQ(main.Caption(), "备课中心");
+}
+
+TEST(MainWindow, ContextMenuSuppressedAndEveryRequestGetsANewExternalObject) {
+    ClientFixture f;
+    auto& main = f.StartSignedIn();
+    for (std::uint32_t kind : {0u, 1u, 2u, 3u, 4u, 5u})
+        EXPECT_EQ(browser::AnswerShowContextMenu(main.Browser1, kind, nullptr, nullptr, nullptr),
+                  browser::kSOk);
+    std::shared_ptr<browser::Dispatch> a, b;
+    EXPECT_EQ(browser::AnswerGetExternal(main.Browser1, a), browser::kSOk);
+    EXPECT_EQ(browser::AnswerGetExternal(main.Browser1, b), browser::kSOk);
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(main.Browser1.UserInterfaceValue(), 0x4400Cu);
+    EXPECT_EQ(f.state.FrmLogin->Browser1.UserInterfaceValue(), 0x4400Cu);
+    EXPECT_EQ(main.Browser1.DownloadOptionValue(), 0x70u);
+    EXPECT_FALSE(browser::ProvidesService(main.Browser1, browser::kIidDownloadManager));
+}
+
+TEST(KeyRouting, TheNewestWindowsRoutineReceivesTheKeys) {
+    ClientFixture f;
+    f.StartSignedIn();
+    ASSERT_EQ(f.app.MessageHookOwner(), f.state.FrmMain);
+    const ui::Message key_a{nullptr, ui::kWmKeyDown, 'A', 0};
+    f.ui.PostMessage(f.app, key_a);
+    f.ui.RunPending();
+    EXPECT_EQ(f.Browser("TFrmMain").translated.size(), 1u);
+
+    f.Browser("TFrmMain").RequestNewWindow("http://r.test/p");
+    ASSERT_EQ(f.app.MessageHookOwner(), f.state.FrmBrowser);
+    f.ui.PostMessage(f.app, key_a);
+    f.ui.RunPending();
+    EXPECT_EQ(f.Browser("TFrmMain").translated.size(), 1u) << "main no longer offered keys";
+    EXPECT_EQ(f.Browser("TFrmBrowser").translated.size(), 1u);
+    EXPECT_TRUE(f.ui.LogLines("dispatch ").empty()) << "handled messages are not dispatched";
+}
+
+}  // namespace
+}  // namespace kelvra::test
