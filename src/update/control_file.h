@@ -31,8 +31,7 @@ std::unique_ptr<ControlFileReader> OpenControlFile(std::string path);
 
 // The portable reader over file contents already in memory (bytes as stored: ANSI,
 // UTF-8 or UTF-16 with a byte-order mark).
-std::unique_ptr<ControlFileReader> ControlFileFromBytes(std::string bytes,
-                                                        std::string path = {});
+std::unique_ptr<ControlFileReader> ControlFileFromBytes(std::string bytes, std::string path = {});
 
 // Integer text: decimal, "0x"/"0X" (at least three characters) or "$" hexadecimal, an
 // optional sign. nullopt when the text is not a 32-bit integer.

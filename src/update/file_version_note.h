@@ -21,9 +21,9 @@ struct alignas(4) VersionNote {
 }  // namespace kelvra::update
 
 #if defined(__ELF__)
-#define KELVRA_FILE_VERSION_NOTE(major, minor, release, build)                            \
-    extern "C" __attribute__((section(".note.kelvra.version"), used, aligned(4)))         \
-    const ::kelvra::update::VersionNote kelvra_file_version_note = {                       \
+#define KELVRA_FILE_VERSION_NOTE(major, minor, release, build)                    \
+    extern "C" __attribute__((section(".note.kelvra.version"), used, aligned(4))) \
+    const ::kelvra::update::VersionNote kelvra_file_version_note = {              \
         7, 8, ::kelvra::update::kVersionNoteType, "Kelvra", {major, minor, release, build}}
 #else
 #define KELVRA_FILE_VERSION_NOTE(major, minor, release, build) \

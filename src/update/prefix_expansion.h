@@ -10,12 +10,12 @@ namespace kelvra::update {
 
 // The directories the built-in prefix names stand for (UTF-8, platform syntax).
 struct PrefixDirectories {
-    std::string windows;         // WIN
-    std::string system;          // SYS
-    std::string application;     // APP: directory of the running executable
-    std::string temp;            // TMP: the engine's download directory
-    std::string documents;       // DOC
-    std::string program_files;   // PF: the environment variable "ProgramFiles"
+    std::string windows;                        // WIN
+    std::string system;                         // SYS
+    std::string application;                    // APP: directory of the running executable
+    std::string temp;                           // TMP: the engine's download directory
+    std::string documents;                      // DOC
+    std::string program_files;                  // PF: the environment variable "ProgramFiles"
     std::optional<std::string> local_app_data;  // LAD; nullopt when the platform has none
 };
 

@@ -16,9 +16,7 @@ struct VersionWords {
     std::uint32_t high = kInvalidVersionWord;
     std::uint32_t low = kInvalidVersionWord;
     bool operator==(const VersionWords&) const = default;
-    bool AnyInvalid() const {
-        return high == kInvalidVersionWord || low == kInvalidVersionWord;
-    }
+    bool AnyInvalid() const { return high == kInvalidVersionWord || low == kInvalidVersionWord; }
 };
 
 // A version text ("2.1.5.0", "2,1,5,0", "3", ...) as the engine reads it; parts are kept

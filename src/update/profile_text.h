@@ -1,0 +1,34 @@
+// The portable private-profile reader: parses INI text the way the Windows profile
+// functions do and answers lookups. Used by the Linux backend and by tests everywhere.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvra::update {
+
+class ProfileText {
+  public:
+    // bytes as stored: a UTF-8 or UTF-16 (LE/BE) byte-order mark selects that encoding,
+    // anything else is read in the ANSI code page.
+    explicit ProfileText(std::string_view bytes);
+
+    // The value as a read with a buffer of kMaxProfileValue + 1 units gives it.
+    std::u16string Get(std::u16string_view section, std::u16string_view key,
+                       std::u16string_view def) const;
+
+  private:
+    struct Entry {
+        std::u16string name;
+        std::u16string value;
+        bool has_value = false;
+    };
+    struct Section {
+        std::u16string name;
+        std::vector<Entry> entries;
+    };
+    std::vector<Section> sections_;
+};
+
+}  // namespace kelvra::update

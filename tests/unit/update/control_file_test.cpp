@@ -1,0 +1,156 @@
+// One table of private-profile cases, run against the platform's reader (under Wine the
+// real GetPrivateProfileStringW is the oracle) and against the portable reader.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/error.h"
+#include "test_support.h"
+#include "update/control_file.h"
+#include "update/prefix_expansion.h"
+
+namespace kelvra::update {
+namespace {
+
+struct Case {
+    const char* name;
+    std::string file;
+    const char* section;
+    const char* key;
+    const char* def;
+    std::string expected;
+};
+
+const std::string kBasic =
+    "[Update]\r\n"
+    "Date = 10/12/2013 \r\n"
+    "quoted=\"  spaced  \"\r\n"
+    "single='x'\r\n"
+    "mixed=\"x'\r\n"
+    "lonequote=\"\r\n"
+    "empty=\r\n"
+    "noequals\r\n"
+    ";comment=hidden\r\n"
+    "dup=first\r\n"
+    "dup=second\r\n"
+    "eq=a=b\r\n"
+    "\tTabbed\t=\tv\t\r\n"
+    "[update]\r\n"
+    "only2=second section\r\n"
+    "[ spaced ]\r\n"
+    "k=spaced section\r\n"
+    "[broken\r\n"
+    "k2=after broken header\r\n";
+
+std::vector<Case> Cases() {
+    std::string big(3000, 'v');
+    return {
+        {"case-insensitive names", kBasic, "UPDATE", "DATE", "", "10/12/2013"},
+        {"missing key gives default", kBasic, "update", "nothing", "def", "def"},
+        {"missing section gives default", kBasic, "files", "count", "0", "0"},
+        {"default loses trailing blanks", kBasic, "update", "nothing", "d  ", "d"},
+        {"double quotes removed, blanks kept", kBasic, "update", "quoted", "", "  spaced  "},
+        {"single quotes removed", kBasic, "update", "single", "", "x"},
+        {"mismatched quotes kept", kBasic, "update", "mixed", "", "\"x'"},
+        {"lone quote kept", kBasic, "update", "lonequote", "", "\""},
+        {"empty value is empty, not default", kBasic, "update", "empty", "def", ""},
+        {"line without equals gives default", kBasic, "update", "noequals", "def", "def"},
+        {"semicolon line is an ordinary key", kBasic, "update", ";comment", "", "hidden"},
+        {"first duplicate key wins", kBasic, "update", "dup", "", "first"},
+        {"value keeps later equals signs", kBasic, "update", "eq", "", "a=b"},
+        {"tabs trimmed around name and value", kBasic, "update", "tabbed", "", "v"},
+        {"second section of same name unseen", kBasic, "update", "only2", "def", "def"},
+        {"empty key name gives default", "[s]\r\n=v\r\n", "s", "", "def", "def"},
+        {"long value cut to 2047", "[s]\nk=" + big + "\n", "s", "k", "", big.substr(0, 2047)},
+        {"LF line ends", "[s]\nk=v\n", "s", "k", "", "v"},
+        {"no final line end", "[s]\nk=v", "s", "k", "", "v"},
+        {"keys before any section", "k=v\n[s]\n", "s", "k", "def", "def"},
+        {"UTF-8 byte-order mark", "\xEF\xBB\xBF[s]\nk=\xE4\xB8\xAD\n", "s", "k", "",
+         "\xE4\xB8\xAD"},
+        {"UTF-16LE byte-order mark", std::string("\xFF\xFE[\0s\0]\0\n\0k\0=\0v\0", 16), "s", "k",
+         "", "v"},
+        {"random bytes read as nothing", std::string("\x01\x9f\xff\x00\x13[", 6), "s", "k", "d",
+         "d"},
+    };
+}
+
+class ControlFileTable : public ::testing::Test {
+  protected:
+    test::TempDir dir_;
+};
+
+TEST_F(ControlFileTable, PlatformReaderFollowsProfileRules) {
+    int n = 0;
+    for (const Case& c : Cases()) {
+        const std::string path = dir_.File("c" + std::to_string(n++) + ".inf");
+        test::WriteBytes(path, c.file);
+        auto reader = OpenControlFile(path);
+        EXPECT_EQ(reader->ReadString(c.section, c.key, c.def), c.expected) << c.name;
+    }
+}
+
+TEST_F(ControlFileTable, PortableReaderFollowsProfileRules) {
+    for (const Case& c : Cases()) {
+        auto reader = ControlFileFromBytes(c.file);
+        EXPECT_EQ(reader->ReadString(c.section, c.key, c.def), c.expected) << c.name;
+    }
+}
+
+TEST_F(ControlFileTable, MissingFileGivesDefaults) {
+    auto reader = OpenControlFile(dir_.File("none.inf"));
+    EXPECT_EQ(reader->ReadString("update", "date", "x"), "x");
+    EXPECT_EQ(ReadInteger(*reader, "update", "newchecksum", -1), -1);
+    EXPECT_TRUE(ReadFlag(*reader, "file1", "preselect", true));
+}
+
+TEST(ControlFileTyped, IntegersFlagsAndLines) {
+    auto f = ControlFileFromBytes(
+        "[files]\ncount=0x100\nhex=$1F\nneg=-12\nbad=12a\nshort=0x\nbig=2147483648\n"
+        "all=0xFFFFFFFF\nflag1=1\nflag2=2\n[action]\nmsg=one\\ntwo\\\\n\n");
+    EXPECT_EQ(ReadInteger(*f, "files", "count", 0), 256);
+    EXPECT_EQ(ReadInteger(*f, "files", "hex", 0), 31);
+    EXPECT_EQ(ReadInteger(*f, "files", "neg", 0), -12);
+    EXPECT_EQ(ReadInteger(*f, "files", "bad", 7), 7);
+    EXPECT_EQ(ReadInteger(*f, "files", "short", 7), 7);
+    EXPECT_EQ(ReadInteger(*f, "files", "big", 7), 7);
+    EXPECT_EQ(ReadInteger(*f, "files", "all", 7), -1);
+    EXPECT_EQ(ReadInteger(*f, "files", "missing", -1), -1);
+    EXPECT_TRUE(ReadFlag(*f, "files", "flag1"));
+    EXPECT_FALSE(ReadFlag(*f, "files", "flag2", true));
+    EXPECT_TRUE(ReadFlag(*f, "files", "missing", true));
+    EXPECT_EQ(ReadLines(*f, "action", "msg"), "one\rtwo\\\r");
+}
+
+TEST(ControlFileBadInput, HugeFilesStayBounded) {
+    std::string many;
+    for (int i = 0; i < 100000; ++i)
+        many += "[s" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    auto f = ControlFileFromBytes(many);
+    EXPECT_EQ(f->ReadString("S99999", "K", ""), "99999");
+    std::string line = "[s]\nk=" + std::string(10 * 1024 * 1024, 'x') + "\n";
+    auto g = ControlFileFromBytes(line);
+    EXPECT_EQ(g->ReadString("s", "k", "").size(), 2047u);
+}
+
+TEST(PrefixExpansion, TokensAndNormalisation) {
+    PrefixDirectories d;
+    d.application = "C:\\Kelvra";
+    d.windows = "C:\\";
+    d.temp = "\\\\srv\\x";
+    auto convert = [&](const std::string& n) { return BaseConvertPrefix(n, d, '\\'); };
+    EXPECT_EQ(ExpandPrefixes("{app}\\client.exe", nullptr, convert), "C:\\Kelvra\\client.exe");
+    EXPECT_EQ(ExpandPrefixes("{APP}client.exe", nullptr, convert), "C:\\Kelvraclient.exe");
+    EXPECT_EQ(ExpandPrefixes("{WIN}", nullptr, convert), "C:\\.");
+    EXPECT_EQ(ExpandPrefixes("{TMP}", nullptr, convert), "\\\\srv\\x\\.");
+    EXPECT_EQ(ExpandPrefixes("{NONE}", nullptr, convert), ".");
+    EXPECT_EQ(ExpandPrefixes("{APP", nullptr, convert), "{APP");
+    EXPECT_EQ(ExpandPrefixes("{a{APP}", nullptr, convert), ".");
+    EXPECT_THROW(ExpandPrefixes("{LAD}", nullptr, convert), Error);
+    auto handler = [](std::string& t) { t = "{APP}\\x"; };
+    EXPECT_EQ(ExpandPrefixes("ignored", handler, convert), "C:\\Kelvra\\x");
+    auto self = [](const std::string&) { return std::string("{A}"); };
+    EXPECT_THROW(ExpandPrefixes("{A}", nullptr, self), Error);
+}
+
+}  // namespace
+}  // namespace kelvra::update
