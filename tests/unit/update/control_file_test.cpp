@@ -82,7 +82,7 @@ class ControlFileTable : public ::testing::Test {
 TEST_F(ControlFileTable, PlatformReaderFollowsProfileRules) {
     int n = 0;
     for (const Case& c : Cases()) {
-        const std::string path = dir_.File("c" + std::to_string(n++) + ".inf");
+        const std::string path = dir_.File(std::to_string(n++).append(".inf"));
         test::WriteBytes(path, c.file);
         auto reader = OpenControlFile(path);
         EXPECT_EQ(reader->ReadString(c.section, c.key, c.def), c.expected) << c.name;
@@ -123,11 +123,14 @@ TEST(ControlFileTyped, IntegersFlagsAndLines) {
 
 TEST(ControlFileBadInput, HugeFilesStayBounded) {
     std::string many;
-    for (int i = 0; i < 100000; ++i)
-        many += "[s" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+    for (int i = 0; i < 100000; ++i) {
+        many.append("[s").append(std::to_string(i)).append("]\nk=");
+        many.append(std::to_string(i)).append("\n");
+    }
     auto f = ControlFileFromBytes(many);
     EXPECT_EQ(f->ReadString("S99999", "K", ""), "99999");
-    std::string line = "[s]\nk=" + std::string(10 * 1024 * 1024, 'x') + "\n";
+    std::string line = "[s]\nk=";
+    line.append(10 * 1024 * 1024, 'x').append("\n");
     auto g = ControlFileFromBytes(line);
     EXPECT_EQ(g->ReadString("s", "k", "").size(), 2047u);
 }
