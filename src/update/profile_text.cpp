@@ -112,7 +112,8 @@ std::u16string ProfileText::Get(std::u16string_view section, std::u16string_view
     while (def_len > 1 && def[def_len - 1] == u' ')
         --def_len;
     std::u16string_view value = def.substr(0, def_len);
-    if (!key.empty()) {
+    {
+        // An empty key name finds a line that begins with "=".
         const std::u16string_view want_section = TrimBlanks(section);
         const std::u16string_view want_key = TrimBlanks(key);
         for (const Section& s : sections_) {
