@@ -7,6 +7,7 @@ target_sources(kelvra_update PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/update_date.cpp
     ${CMAKE_CURRENT_LIST_DIR}/file_checks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/update_log.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/version_resource.cpp
 )
 if(WIN32)
     target_sources(kelvra_update PRIVATE
@@ -14,6 +15,7 @@ if(WIN32)
         ${CMAKE_CURRENT_LIST_DIR}/win32/prefix_directories_win32.cpp
         ${CMAKE_CURRENT_LIST_DIR}/win32/file_time_win32.cpp
         ${CMAKE_CURRENT_LIST_DIR}/win32/documents_win32.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/win32/file_version_win32.cpp
     )
 else()
     target_sources(kelvra_update PRIVATE
@@ -21,5 +23,6 @@ else()
         ${CMAKE_CURRENT_LIST_DIR}/posix/prefix_directories_posix.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/file_time_posix.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/documents_posix.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/posix/file_version_posix.cpp
     )
 endif()
