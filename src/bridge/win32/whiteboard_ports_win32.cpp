@@ -1,6 +1,7 @@
 // The whiteboard ports on Windows: FindWindowW, SendMessageW 3027 and ShellExecuteW.
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include "bridge/whiteboard_ports.h"
 #include "platform/win32/wide.h"
