@@ -8,6 +8,7 @@ target_sources(kelvra_update PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/file_checks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/update_log.cpp
     ${CMAKE_CURRENT_LIST_DIR}/version_resource.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/environment_probes.cpp
 )
 if(WIN32)
     target_sources(kelvra_update PRIVATE
@@ -16,6 +17,7 @@ if(WIN32)
         ${CMAKE_CURRENT_LIST_DIR}/win32/file_time_win32.cpp
         ${CMAKE_CURRENT_LIST_DIR}/win32/documents_win32.cpp
         ${CMAKE_CURRENT_LIST_DIR}/win32/file_version_win32.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/win32/os_version_win32.cpp
     )
 else()
     target_sources(kelvra_update PRIVATE
@@ -24,5 +26,6 @@ else()
         ${CMAKE_CURRENT_LIST_DIR}/posix/file_time_posix.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/documents_posix.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/file_version_posix.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/posix/os_version_posix.cpp
     )
 endif()
