@@ -32,8 +32,28 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "install-deps: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  "${sudo_cmd[@]}" apt-get update -q
-  "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${packages[@]}"
+  # A mirror caught mid-sync fails an index now and then; retry, and go on with the lists
+  # that did arrive (the install below fails clearly if a package is still missing).
+  for attempt in 1 2 3; do
+    "${sudo_cmd[@]}" apt-get update -q && break
+    echo "install-deps: package lists incomplete (attempt $attempt)"; sleep 5
+  done
+  if ! "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${packages[@]}"; then
+    # A security index caught mid-sync for one architecture leaves the amd64 and i386
+    # versions of multi-arch libraries out of step. Install from the release suites alone.
+    echo "install-deps: retrying with the release suites only"
+    lists=$(mktemp -d)
+    mkdir -p "$lists/parts" "$lists/state/partial"
+    for f in /etc/apt/sources.list.d/*.sources; do
+      [ -e "$f" ] && awk 'BEGIN { RS = ""; ORS = "\n\n" } !/-security/' "$f" >"$lists/parts/$(basename "$f")"
+    done
+    grep -hv -- '-security' /etc/apt/sources.list >"$lists/sources.list" 2>/dev/null || true
+    apt_opts=(-o "Dir::Etc::SourceList=$lists/sources.list" -o "Dir::Etc::SourceParts=$lists/parts"
+              -o "Dir::State::Lists=$lists/state")
+    "${sudo_cmd[@]}" apt-get "${apt_opts[@]}" update -q
+    "${sudo_cmd[@]}" apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${packages[@]}"
+    rm -rf "$lists"
+  fi
 fi
 
 # The code-page tests under Wine run with a Chinese locale (code page 936).
