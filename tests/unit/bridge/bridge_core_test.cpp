@@ -7,6 +7,7 @@
 #include "bridge/app_to_ie_members.h"
 #include "bridge/class_registration.h"
 #include "bridge/course_text.h"
+#include "bridge/external_handler.h"
 #include "bridge/server_switches.h"
 #include "bridge/whiteboard_launch.h"
 #include "bridge/whiteboard_ports.h"
@@ -298,6 +299,49 @@ TEST_F(LaunchTest, WrongKindsFailBeforeAnythingIsHandedOn) {
             // Only the window lookup may not have happened either: nothing at all ran.
             EXPECT_TRUE(log.steps.empty()) << c.description;
         }
+    }
+    EXPECT_TRUE(registry.keys_.empty());
+}
+
+TEST_F(LaunchTest, ExternalMessageRunsHandOff) {
+    windows.running = true;
+    const std::string reply = HandleExternalMessage(
+        R"j({"member":"createvantle","args":[{"vt":8,"text":"a\"q"},{"vt":8,"text":"\u8bed"},)j"
+        R"j({"vt":0},{"vt":8,"text":"d"},{"vt":8,"text":"e"},{"vt":8,"text":"f"}]})j");
+    EXPECT_EQ(reply, R"j({"ok":true})j");
+    EXPECT_EQ(registry.Text(RegistryHive::CurrentUser, "SOFTWARE\\kelvramsg", "msgbody"),
+              "\"a\"q&&语&&&&d&&e&&f&&\"");
+}
+
+TEST_F(LaunchTest, ExternalMessageFailuresBecomeReplies) {
+    windows.running = true;
+    struct Case {
+        const char* message;
+        const char* reply;
+    };
+    const Case cases[] = {
+        {R"j({"member":"CreateVantle","args":[{"vt":5},{"vt":0},{"vt":0},{"vt":0},{"vt":0},{"vt":0}]})j",
+         R"j({"ok":false,"message":"Could not convert variant of type (Double) into type (OleStr)"})j"},
+        {R"j({"member":"CreateVantle","args":[{"vt":0},{"vt":1},{"vt":0},{"vt":0},{"vt":0},{"vt":0}]})j",
+         R"j({"ok":false,"message":"Could not convert variant of type (Null) into type (OleStr)"})j"},
+        {R"j({"member":"CreateVantle","args":[{"vt":9},{"vt":0},{"vt":0},{"vt":0},{"vt":0},{"vt":0}]})j",
+         R"j({"ok":false,"message":"Invalid variant operation"})j"},
+        {R"j({"member":"CreateVantle","args":[{"vt":0},{"vt":0},{"vt":0},{"vt":0},{"vt":0}]})j",
+         R"j({"ok":false,"message":"Invalid number of parameters"})j"},
+        {R"j({"member":"Other","args":[]})j", R"j({"ok":false,"message":"Unknown name"})j"},
+        {R"j({"member":)j", R"j({"ok":false,"message":"Malformed external message"})j"},
+        // Bad escapes, a vt that is no number, and trailing text are refused, not guessed.
+        {R"j({"member":"CreateVantle","args":[{"vt":8,"text":"\uZZZZ"},{"vt":0},{"vt":0},{"vt":0},{"vt":0},{"vt":0}]})j",
+         R"j({"ok":false,"message":"Malformed external message"})j"},
+        {R"j({"member":"CreateVantle","args":[{"vt":8,"text":"\q"},{"vt":0},{"vt":0},{"vt":0},{"vt":0},{"vt":0}]})j",
+         R"j({"ok":false,"message":"Malformed external message"})j"},
+        {R"j({"member":"CreateVantle","args":[{"vt":-},{"vt":0},{"vt":0},{"vt":0},{"vt":0},{"vt":0}]})j",
+         R"j({"ok":false,"message":"Malformed external message"})j"},
+        {R"j({"member":"CreateVantle","args":[{"vt":0},{"vt":0},{"vt":0},{"vt":0},{"vt":0},{"vt":0}]}x)j",
+         R"j({"ok":false,"message":"Malformed external message"})j"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HandleExternalMessage(c.message), c.reply) << c.message;
     }
     EXPECT_TRUE(registry.keys_.empty());
 }
