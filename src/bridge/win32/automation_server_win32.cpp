@@ -1,0 +1,90 @@
+// The automation server on Windows: registration switches, the class object registered
+// suspended and then resumed, automation mode, and the termination check.
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <exception>
+
+#include "bridge/automation_server.h"
+#include "bridge/server_switches.h"
+#include "bridge/win32/class_factory.h"
+#include "bridge/win32/class_record.h"
+#include "bridge/win32/server_objects.h"
+#include "bridge/win32/server_registration.h"
+#include "kelvraedu_app.h"
+#include "platform/win32/wide.h"
+#include "ui/dialog_script.h"
+#include "ui/message_box.h"
+
+namespace kelvra::bridge {
+namespace {
+
+inline constexpr const char* kApplicationErrorCaption = "Application Error";
+
+DWORD g_class_cookie = 0;
+bool g_class_registered = false;
+
+ServerStart Registration(const StartSwitches& switches) {
+    try {
+        if (switches.mode == StartMode::Register)
+            win32::RegisterServer(switches.per_user);
+        else
+            win32::UnregisterServer(switches.per_user);
+        return {false, 0};
+    } catch (const std::exception& e) {
+        ui::MessageBoxRequest box;
+        box.text = e.what();
+        box.caption = kApplicationErrorCaption;
+        box.buttons = ui::MsgButtons::Ok;
+        box.icon = ui::MsgIcon::Error;
+        ui::ApplicationMessageBoxes().Show(box);
+        return {false, 1};
+    }
+}
+
+}  // namespace
+
+ServerStart StartAutomationServer(const std::vector<std::string>& args) {
+    const StartSwitches switches = ParseStartSwitches(args);
+    // The record (and with it the type library) is made before anything else here.
+    win32::ClassRecord::Get();
+    if (switches.mode == StartMode::Register || switches.mode == StartMode::Unregister)
+        return Registration(switches);
+    if (switches.mode == StartMode::Automation)
+        win32::SetServerAutomationMode(GetCurrentThreadId());
+    // A class object that cannot be registered leaves the client running without it:
+    // pages still get their own objects.
+    if (SUCCEEDED(CoRegisterClassObject(
+            __uuidof(TKelvraAppToIe), &win32::AppToIeClassFactory::Instance(), CLSCTX_LOCAL_SERVER,
+            REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &g_class_cookie))) {
+        g_class_registered = true;
+        CoResumeClassObjects();
+    }
+    return {};
+}
+
+bool AutomationTerminationCheck() {
+    if (win32::ServerObjectCount() <= 0)
+        return true;
+    ui::MessageBoxRequest box;
+    box.text = kTerminateText;
+    box.caption = kTerminateCaption;
+    box.buttons = ui::MsgButtons::YesNo;
+    box.icon = ui::MsgIcon::Warning;
+    if (ui::DialogScript* script = ui::ActiveDialogScript())
+        return script->Show(box) == ui::MsgResult::Yes;
+    // Task-modal with No as the default button: MessageBoxes has no default-button choice.
+    using platform::win32::Widen;
+    return MessageBoxW(nullptr, Widen(box.text).c_str(), Widen(box.caption).c_str(),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_TASKMODAL) == IDYES;
+}
+
+void StopAutomationServer() {
+    if (g_class_registered) {
+        CoRevokeClassObject(g_class_cookie);
+        g_class_registered = false;
+    }
+}
+
+}  // namespace kelvra::bridge

@@ -1,0 +1,164 @@
+// The whiteboard hand-off on Linux against the demo whiteboard under X: the running
+// whiteboard gets the .reg value and client message 3027; a whiteboard that is not
+// running is started with the course text. Also the automation switches on Linux.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "bridge/automation_server.h"
+#include "bridge/external_object.h"
+#include "bridge/posix/script_external.h"
+#include "bridge/whiteboard_launch.h"
+#include "bridge/whiteboard_ports.h"
+#include "platform/code_page.h"
+#include "platform/registry.h"
+#include "test_support.h"
+#include "ui/message_box.h"
+
+// Last: Xlib defines macros (Bool, None, Status) that clash with names above.
+#include <X11/Xlib.h>
+
+namespace kelvra::bridge {
+namespace {
+
+using namespace std::chrono_literals;
+
+class NoBoxes final : public ui::MessageBoxes {
+  public:
+    ui::MsgResult Show(const ui::MessageBoxRequest& request) override {
+        shown.push_back(request.text);
+        return ui::MsgResult::Ok;
+    }
+    std::vector<std::string> shown;
+};
+
+std::array<Variant, 6> Values(const char* first) {
+    return {Variant::TextUtf8(first), Variant::TextUtf8("b"), Variant::TextUtf8("c"),
+            Variant::TextUtf8("d"),   Variant::TextUtf8("e"), Variant::TextUtf8("f")};
+}
+
+// Asks the window to close (WM_DELETE_WINDOW), as a window manager does.
+void CloseWindow(std::uintptr_t window) {
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<Window>(window);
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    XSendEvent(display, static_cast<Window>(window), False, NoEventMask, &event);
+    XCloseDisplay(display);
+}
+
+bool NoWhiteboardWindow() {
+    return test::WaitUntil(
+        [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) == 0; }, 10s);
+}
+
+class PosixHandOffTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs an X display (xvfb-run)";
+        // A whiteboard left by an earlier case must be gone first.
+        ASSERT_TRUE(NoWhiteboardWindow());
+        ports_.whiteboard_path = [this] { return whiteboard_; };
+        ports_.registry = &platform::SystemRegistry();
+        ports_.code_page = &platform::SystemCodePage();
+        ports_.windows = &SystemWhiteboardWindows();
+        ports_.shell = &SystemShell();
+        ports_.boxes = &boxes_;
+        ports_.separator = '/';
+    }
+    std::string HandOffValue() {
+        auto key = platform::SystemRegistry().Open(platform::RegistryHive::CurrentUser, kHandOffKey,
+                                                   platform::RegistryAccess::Read);
+        if (!key)
+            return "<no key>";
+        auto v = key->Query(kHandOffValue);
+        return v ? v->TextValue() : "<no value>";
+    }
+    std::string Record() {
+        return test::PathExists(record_) ? test::ReadBytes(record_) : std::string();
+    }
+
+    test::TempDir dir_;
+    test::ScopedEnv registry_dir_{"KELVRA_REGISTRY_DIR", dir_.path()};
+    std::string record_ = dir_.File("record.txt");
+    std::string whiteboard_ = test::TestProgram("kelvra-whiteboard");
+    NoBoxes boxes_;
+    LaunchPorts ports_;
+};
+
+TEST_F(PosixHandOffTest, RunningWhiteboardGetsValueThenMessage) {
+    test::ChildProcess board(whiteboard_, {"--record", record_});
+    ASSERT_TRUE(test::WaitUntil(
+        [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) != 0; }, 10s));
+
+    LaunchWhiteboard(ports_, Values("a"));
+    // The whiteboard reads the value when the message arrives: the value came first.
+    ASSERT_TRUE(test::WaitUntil([&] { return !Record().empty(); }, 10s));
+    EXPECT_EQ(Record(), "3027 \"a&&b&&c&&d&&e&&f&&\"\n");
+    EXPECT_EQ(HandOffValue(), "\"a&&b&&c&&d&&e&&f&&\"");
+
+    LaunchWhiteboard(ports_, Values("second"));
+    ASSERT_TRUE(test::WaitUntil([&] { return Record().find("second") != std::string::npos; }, 10s));
+    EXPECT_EQ(Record(), "3027 \"a&&b&&c&&d&&e&&f&&\"\n3027 \"second&&b&&c&&d&&e&&f&&\"\n");
+    EXPECT_TRUE(boxes_.shown.empty());
+    CloseWindow(SystemWhiteboardWindows().Find(kWhiteboardWindowClass));
+    EXPECT_EQ(board.Wait(10s), 0);
+}
+
+TEST_F(PosixHandOffTest, WhiteboardNotRunningIsStartedWithCourseText) {
+    test::ScopedEnv record_env("KELVRA_WHITEBOARD_RECORD", record_);
+    LaunchWhiteboard(ports_, Values("a"));
+    ASSERT_TRUE(test::WaitUntil([&] { return !Record().empty(); }, 10s));
+    EXPECT_EQ(Record(), "start \"a&&b&&c&&d&&e&&f&&\"\n");
+    EXPECT_EQ(HandOffValue(), "<no key>");
+    // The started whiteboard is a window of the class the next hand-off looks for.
+    ASSERT_TRUE(test::WaitUntil(
+        [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) != 0; }, 10s));
+    LaunchWhiteboard(ports_, Values("next"));
+    ASSERT_TRUE(test::WaitUntil([&] { return Record().find("3027") != std::string::npos; }, 10s));
+    EXPECT_EQ(Record(), "start \"a&&b&&c&&d&&e&&f&&\"\n3027 \"next&&b&&c&&d&&e&&f&&\"\n");
+    // The started whiteboard is not our child: close its window as a user would.
+    CloseWindow(SystemWhiteboardWindows().Find(kWhiteboardWindowClass));
+    EXPECT_TRUE(test::WaitUntil(
+        [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) == 0; }, 10s));
+}
+
+TEST(PosixAutomationServerTest, RegistrationSwitchesEndTheProcessAndOthersCarryOn) {
+    struct Case {
+        std::vector<std::string> args;
+        bool carry_on;
+    };
+    const Case cases[] = {
+        {{"/REGSERVER"}, false},
+        {{"-unregserver"}, false},
+        {{"-RegServerPerUser"}, false},
+        {{"/UnRegServerPerUser"}, false},
+        {{"-Embedding", "/RegServer"}, true},  // automation mode wins; nothing is registered
+        {{"REGSERVER"}, true},
+        {{"/REGSERVERX"}, true},
+        {{}, true},
+    };
+    for (const Case& c : cases) {
+        const ServerStart start = StartAutomationServer(c.args);
+        EXPECT_EQ(start.carry_on, c.carry_on) << (c.args.empty() ? "" : c.args[0]);
+        EXPECT_EQ(start.exit_code, 0);
+    }
+    EXPECT_TRUE(AutomationTerminationCheck());
+}
+
+TEST(PosixExternalObjectTest, EachRequestGetsItsOwnScriptObject) {
+    auto a = NewExternalObject();
+    auto b = NewExternalObject();
+    ASSERT_NE(a, nullptr);
+    EXPECT_NE(a, b);
+    auto* script = dynamic_cast<ScriptExternal*>(a.get());
+    ASSERT_NE(script, nullptr);
+    EXPECT_STREQ(script->handler_name(), "kelvraExternal");
+}
+
+}  // namespace
+}  // namespace kelvra::bridge
