@@ -1,0 +1,84 @@
+// The Linux client: GTK windows, WebKitGTK browsers, the .reg-file registry and the desktop
+// shell, running the entry sequence shared with the Windows client.
+#include <cstdio>
+#include <exception>
+
+#include "app/gtk/desktop_shell.h"
+#include "bridge/external_handler.h"
+#include "bridge/whiteboard_launch.h"
+#include "bridge/whiteboard_ports.h"
+#include "browser/gtk/webkit_backend.h"
+#include "browser/hosted_browser.h"
+#include "platform/code_page.h"
+#include "platform/environment.h"
+#include "platform/file_system.h"
+#include "platform/named_mutex.h"
+#include "platform/registry.h"
+#include "ui/application.h"
+#include "ui/gtk/gtk_ui.h"
+#include "windows/entry.h"
+
+namespace {
+
+using namespace kelvra;
+
+int RunLinuxClient() {
+    ui::gtk::GtkUiOptions ui_options;
+    ui_options.widget_of = [](ui::Control& control) -> GtkWidget* {
+        if (control.Kind() != ui::ControlKind::Browser)
+            return nullptr;
+        return browser::gtk::WidgetOf(static_cast<browser::THostedBrowser&>(control));
+    };
+    std::unique_ptr<ui::Backend> gui = ui::gtk::MakeGtkBackend(std::move(ui_options));
+
+    browser::gtk::WebKitBackendOptions browser_options;
+    browser_options.external_handler = [](std::string_view message) {
+        return bridge::HandleExternalMessage(message);
+    };
+    std::unique_ptr<browser::BrowserBackend> browsers =
+        browser::gtk::MakeBrowserBackend(std::move(browser_options));
+
+    ui::MessageBoxes& boxes = ui::ApplicationMessageBoxes();
+    ui::Application app(*gui, boxes);
+    windows::ProcessState state;
+    app::gtk::DesktopShell shell;
+    platform::FileSystem& files = platform::SystemFileSystem();
+
+    bridge::LaunchPorts launch;
+    launch.whiteboard_path = [&state] { return state.WhiteboardPath; };
+    launch.registry = &platform::SystemRegistry();
+    launch.code_page = &platform::SystemCodePage();
+    launch.windows = &bridge::SystemWhiteboardWindows();
+    launch.shell = &bridge::SystemShell();
+    launch.boxes = &boxes;
+    launch.separator = files.Separator();
+    bridge::SetLaunchPorts(launch);
+
+    windows::WindowsContext context{*browsers,
+                                    platform::SystemEnvironment(),
+                                    files,
+                                    platform::SystemRegistry(),
+                                    platform::SystemCodePage(),
+                                    shell,
+                                    state,
+                                    nullptr,  // pages reach window.external through the script
+                                    nullptr,  // no update engine in this build yet
+                                    KELVRA_DEFAULT_WEBROOT,
+                                    KELVRA_FALLBACK_WEBROOT,
+                                    KELVRA_UPDATE_HOST};
+    windows::ClientPorts ports{app, platform::SystemNamedMutexes(), context, nullptr};
+    const int code = windows::RunClient(ports);
+    app.DestroyForms();  // before the browser backend goes
+    return code;
+}
+
+}  // namespace
+
+int main() {
+    try {
+        return RunLinuxClient();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kelvraedu: %s\n", e.what());
+        return 1;
+    }
+}
