@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools
   mingw-w64-i686-dev libwine-dev
   wine wine32:i386 wine64 fonts-wine fonts-wqy-microhei
+  xdotool
   locales
 )
 
