@@ -50,10 +50,20 @@ ClassRecord::ClassRecord() {
     if (SUCCEEDED(hr)) {
         // The dual interface's virtual-table view is the dispatch view's implemented
         // type -1; ITypeInfo::Invoke needs it to call the members through the table.
-        HREFTYPE ref = 0;
-        hr = dispatch->GetRefTypeOfImplType(-1, &ref);
-        if (SUCCEEDED(hr))
-            hr = dispatch->GetRefTypeInfo(ref, &vtable);
+        TYPEATTR* attr = nullptr;
+        hr = dispatch->GetTypeAttr(&attr);
+        const bool is_vtable = SUCCEEDED(hr) && attr->typekind == TKIND_INTERFACE;
+        if (attr)
+            dispatch->ReleaseTypeAttr(attr);
+        if (is_vtable) {
+            vtable = dispatch;
+            vtable->AddRef();
+        } else if (SUCCEEDED(hr)) {
+            HREFTYPE ref = 0;
+            hr = dispatch->GetRefTypeOfImplType(-1, &ref);
+            if (SUCCEEDED(hr))
+                hr = dispatch->GetRefTypeInfo(ref, &vtable);
+        }
     }
     BSTR name = nullptr;
     BSTR doc = nullptr;
