@@ -1,0 +1,19 @@
+// The Windows form of an external object: a browser::Dispatch that is a COM object. The
+// automation side wraps its objects in this so that the document host can hand the page
+// an IDispatch.
+#pragma once
+
+#include <oaidl.h>
+#include <windows.h>
+
+#include "browser/browser_control.h"
+
+namespace kelvra::browser::win32 {
+
+class ComDispatch : public Dispatch {
+  public:
+    // The object's IDispatch with a new reference for the caller; null when it has none.
+    virtual IDispatch* NewReference() const = 0;
+};
+
+}  // namespace kelvra::browser::win32
