@@ -43,15 +43,18 @@ ITypeLib* Library() {
 std::wstring LocalServerPath(const std::wstring& long_path) {
     if (long_path.find(L' ') == std::wstring::npos)
         return long_path;
+    // Without a short form (8.3 names switched off) an unquoted path with a blank would
+    // start the wrong program, or none: quote it instead.
+    const std::wstring quoted = L"\"" + long_path + L"\"";
     const DWORD need = GetShortPathNameW(long_path.c_str(), nullptr, 0);
     if (need == 0)
-        return long_path;
+        return quoted;
     std::wstring short_path(need, L'\0');
     const DWORD got = GetShortPathNameW(long_path.c_str(), short_path.data(), need);
     if (got == 0 || got >= need)
-        return long_path;
+        return quoted;
     short_path.resize(got);
-    return short_path;
+    return short_path.find(L' ') == std::wstring::npos ? short_path : quoted;
 }
 
 void RegisterServer(bool per_user) {

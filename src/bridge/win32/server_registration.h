@@ -6,8 +6,8 @@
 
 namespace kelvra::bridge::win32 {
 
-// The LocalServer32 data: the path itself, or its short (8.3) form when it has a blank
-// and a short form exists.
+// The LocalServer32 data: the path itself, or its short (8.3) form when it has a blank;
+// a path with a blank that has no blank-free short form is written in double quotes.
 std::wstring LocalServerPath(const std::wstring& long_path);
 
 // Type library, then the seven entries in order. Throws Error with the failure's text

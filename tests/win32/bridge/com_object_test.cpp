@@ -19,6 +19,7 @@
 #include "bridge/win32/class_factory.h"
 #include "bridge/win32/external_dispatch.h"
 #include "bridge/win32/server_objects.h"
+#include "bridge/win32/server_registration.h"
 #include "com_test_util.h"
 #include "kelvraedu_app.h"
 #include "platform/code_page.h"
@@ -272,6 +273,21 @@ TEST(ServerObjectsTest, OutsideObjectsAndLocksAskBeforeEnding) {
         EXPECT_EQ(r.fields.at("buttons"), "YesNo");
         EXPECT_EQ(r.fields.at("icon"), "Warning");
     }
+}
+
+TEST(LocalServerPathTest, BlankPathsBecomeShortOrQuoted) {
+    test::TempDir dir;
+    const std::wstring folder = platform::win32::Widen(dir.path()) + L"\\with blank";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring file = folder + L"\\server.exe";
+    test::WriteBytes(platform::win32::Narrow(file), "MZ");
+    wchar_t short_form[MAX_PATH];
+    ASSERT_NE(GetShortPathNameW(file.c_str(), short_form, MAX_PATH), 0u);
+    EXPECT_EQ(win32::LocalServerPath(file), short_form);
+    EXPECT_EQ(win32::LocalServerPath(L"C:\\plain\\server.exe"), L"C:\\plain\\server.exe");
+    // No file, so no short form: the long path is quoted rather than left to split.
+    EXPECT_EQ(win32::LocalServerPath(L"C:\\no such dir\\server.exe"),
+              L"\"C:\\no such dir\\server.exe\"");
 }
 
 // Message 3027 carries the address of a variable holding the pointer to the ANSI text.
