@@ -3,6 +3,11 @@
 // native handler.
 #include <gtest/gtest.h>
 
+#include "bridge/external_handler.h"
+#include "bridge/whiteboard_launch.h"
+#include "bridge/whiteboard_ports.h"
+#include "platform/code_page.h"
+#include "platform/text.h"
 #include "webkit_fixture.h"
 
 namespace kelvra::browser::gtk::test {
@@ -161,6 +166,70 @@ TEST(External, APageGetsNoObjectWhenTheWindowGivesNone) {
     };
     f.Load(b, server.Url("/page"));
     EXPECT_EQ(f.Eval(b, "window.external.GetKelvraApp"), "kelvraeduapp");
+}
+
+// UTF-8 stands in for the ANSI code page, so the course text arrives unchanged.
+class Utf8CodePage final : public platform::CodePage {
+  public:
+    unsigned Id() const override { return 65001; }
+    std::string FromUtf16(std::u16string_view text) const override {
+        return text::Utf16ToUtf8(text);
+    }
+    std::u16string ToUtf16(std::string_view bytes) const override {
+        return text::Utf8ToUtf16(bytes);
+    }
+};
+
+class NoWhiteboardRunning final : public bridge::WhiteboardWindows {
+  public:
+    std::uintptr_t Find(const std::string&) override { return 0; }
+    void Notify(std::uintptr_t, const std::string&) override {}
+};
+
+class RecordingShell final : public bridge::Shell {
+  public:
+    void Open(const std::string& file, const std::string& parameters,
+              const std::string& directory) override {
+        opened.push_back(file + "|" + parameters + "|" + directory);
+    }
+    std::vector<std::string> opened;
+};
+
+// The whole path: page script, WebKit's message channel, the bridge's handler, the
+// whiteboard start.
+TEST(External, CreateVantleFromAPageStartsTheWhiteboardThroughTheBridge) {
+    PageServer server;
+    server.Page("/lesson", "<title>Lesson</title>");
+    Utf8CodePage code_page;
+    NoWhiteboardRunning windows;
+    RecordingShell shell;
+    const bridge::LaunchPorts saved = bridge::CurrentLaunchPorts();
+    WebKitBackendOptions options;
+    options.external_handler = [](std::string_view message) {
+        return bridge::HandleExternalMessage(message);
+    };
+    WebKitFixture f(options);
+    bridge::LaunchPorts ports;
+    ports.whiteboard_path = [] { return std::string("/opt/ondrix/ondrix"); };
+    ports.code_page = &code_page;
+    ports.windows = &windows;
+    ports.shell = &shell;
+    ports.boxes = &f.boxes;
+    ports.separator = '/';
+    bridge::SetLaunchPorts(ports);
+    THostedBrowser& b = f.AddBrowser();
+    b.OnGetExternal = [](THostedBrowser&, std::shared_ptr<Dispatch>& out) {
+        out = std::make_shared<Dispatch>();
+    };
+    f.Load(b, server.Url("/lesson"));
+
+    EXPECT_EQ(f.Eval(b, "window.external.CreateVantle('7', '几何', 'c', 'd', undefined, 'u'); 1"),
+              "1");
+    const bool started = PumpUntil([&] { return !shell.opened.empty(); });
+    bridge::SetLaunchPorts(saved);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(shell.opened[0], "/opt/ondrix/ondrix|\"7&&几何&&c&&d&&&&u&&\"|/opt/ondrix/");
+    EXPECT_TRUE(f.boxes.shown.empty());
 }
 
 }  // namespace
