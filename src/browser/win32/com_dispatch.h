@@ -3,8 +3,9 @@
 // an IDispatch.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include "browser/browser_control.h"
 

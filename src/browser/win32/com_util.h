@@ -2,8 +2,9 @@
 // the COM boundary, and errors built from result codes.
 #pragma once
 
-#include <oleauto.h>
 #include <windows.h>
+
+#include <oleauto.h>
 
 #include <string>
 #include <utility>

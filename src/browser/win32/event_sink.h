@@ -5,8 +5,9 @@
 // reference and detaches it on destruction.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+
+#include <oaidl.h>
 
 #include <array>
 #include <atomic>

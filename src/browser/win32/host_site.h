@@ -4,6 +4,8 @@
 // reference and detaches it on destruction, after which calls answer E_UNEXPECTED.
 #pragma once
 
+#include <windows.h>
+
 #include <docobj.h>
 #include <downloadmgr.h>
 #include <exdisp.h>
@@ -11,7 +13,6 @@
 #include <ocidl.h>
 #include <ole2.h>
 #include <servprov.h>
-#include <windows.h>
 
 #include <atomic>
 

@@ -2,8 +2,9 @@
 // elements by tag name and their properties by name.
 #pragma once
 
-#include <ole2.h>
 #include <windows.h>
+
+#include <ole2.h>
 
 #include "browser/browser_control.h"
 #include "browser/win32/com_util.h"

@@ -3,8 +3,9 @@
 // Reference counted; the host site holds one reference.
 #pragma once
 
-#include <ole2.h>
 #include <windows.h>
+
+#include <ole2.h>
 
 #include <atomic>
 

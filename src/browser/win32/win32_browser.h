@@ -3,10 +3,11 @@
 // its events delivered through EventSink.
 #pragma once
 
+#include <windows.h>
+
 #include <exdisp.h>
 #include <ocidl.h>
 #include <ole2.h>
-#include <windows.h>
 
 #include "browser/browser_control.h"
 #include "browser/win32/com_util.h"
