@@ -79,8 +79,9 @@ GtkWidget* WidgetOf(const THostedBrowser& browser) {
 // save dialog. The other windows go straight to the dialog.
 void WebKitBrowser::DownloadStarted(WebKitDownload* download) {
     FileDownloadRequest request;
-    if (WebKitURIResponse* response = webkit_download_get_response(download)) {
-        if (const char* uri = webkit_uri_response_get_uri(response))
+    // The address being downloaded.
+    if (WebKitURIRequest* uri_request = webkit_download_get_request(download)) {
+        if (const char* uri = webkit_uri_request_get_uri(uri_request))
             request.pszRedir = uri;
     }
     if (ProvidesService(owner_, kIidDownloadManager) &&

@@ -87,6 +87,18 @@ TEST(WebKitBrowser, LocationNameFollowsTheTitleAndFallsBackToTheAddress) {
     EXPECT_EQ(b.LocationName(), server.Url("/untitled"));
 }
 
+TEST(WebKitBrowser, ScriptErrorsShowNothingAndLaterScriptsRun) {
+    PageServer server;
+    server.Page("/broken",
+                "<title>Broken</title><script>window.before = 1; noSuchFunction();"
+                "</script><script>window.after = 2;</script>");
+    WebKitFixture f;
+    THostedBrowser& b = f.AddBrowser();
+    f.Load(b, server.Url("/broken"));
+    EXPECT_EQ(f.Eval(b, "window.before + window.after"), "3");
+    EXPECT_TRUE(f.boxes.shown.empty());
+}
+
 TEST(WebKitBrowser, CommandStateFollowsTheHistory) {
     PageServer server;
     server.Page("/a", "<title>A</title>");

@@ -22,6 +22,8 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 PageServer::PageServer() {
     // One request per connection, so that stopping never waits for an idle keep-alive.
     server_.set_keep_alive_max_count(1);
+    server_.set_read_timeout(1, 0);
+    server_.set_write_timeout(1, 0);
     port_ = server_.bind_to_any_port("127.0.0.1");
     if (port_ <= 0)
         throw std::runtime_error("no loopback port");
