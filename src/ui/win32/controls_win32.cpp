@@ -1,0 +1,122 @@
+// Standard-control peers: edit, push button, group box and label.
+#include "ui/win32/controls_win32.h"
+
+#include "platform/win32/wide.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "ui/win32/win32_ui.h"
+
+namespace kelvra::ui::win32 {
+namespace {
+
+using platform::win32::Narrow;
+using platform::win32::Widen;
+
+class EditPeer final : public Win32ControlPeer {
+  public:
+    EditPeer(Win32Ui& ui, Edit& edit) : Win32ControlPeer(ui, edit), edit_(edit) {
+        CreateChild(L"EDIT", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+    }
+    void Sync() override {
+        SyncCommon(false);
+        // Push the form's text only when the program changed it, never over typing.
+        reading_model_ = true;
+        const std::string model = edit_.Text();
+        reading_model_ = false;
+        if (model != pushed_) {
+            SetWindowTextW(hwnd_, Widen(model).c_str());
+            pushed_ = model;
+        }
+    }
+    std::optional<std::string> ReadText() const override {
+        if (reading_model_ || hwnd_ == nullptr)
+            return std::nullopt;
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd_)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(
+            GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
+        return Narrow(text);
+    }
+
+  private:
+    Edit& edit_;
+    bool reading_model_ = false;
+    std::string pushed_;
+};
+
+class ButtonPeer final : public Win32ControlPeer {
+  public:
+    ButtonPeer(Win32Ui& ui, Button& button) : Win32ControlPeer(ui, button), button_(button) {
+        CreateChild(L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0);
+    }
+    void Sync() override {
+        SyncCommon(true);
+        const LONG_PTR kind = GetWindowLongPtrW(hwnd_, GWL_STYLE) & BS_TYPEMASK;
+        const LONG_PTR want = button_.IsDefault() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+        if (kind != want)
+            SendMessageW(hwnd_, BM_SETSTYLE, static_cast<WPARAM>(want), TRUE);
+    }
+    void Command(WORD code) override {
+        if (code == BN_CLICKED)
+            button_.Click();
+    }
+
+  private:
+    Button& button_;
+};
+
+class GroupBoxPeer final : public Win32ControlPeer {
+  public:
+    GroupBoxPeer(Win32Ui& ui, GroupBox& box) : Win32ControlPeer(ui, box) {
+        // Clipped by its siblings so that it never paints over the controls it frames.
+        CreateChild(L"BUTTON", WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0);
+    }
+    void Sync() override { SyncCommon(true); }
+};
+
+class LabelPeer final : public Win32ControlPeer {
+  public:
+    LabelPeer(Win32Ui& ui, Label& label) : Win32ControlPeer(ui, label), label_(label) {
+        CreateChild(L"STATIC", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0);
+    }
+    void Sync() override {
+        SyncCommon(true);
+        // A label without a size takes the size of its text.
+        if (label_.Bounds().width == 0 || label_.Bounds().height == 0) {
+            const std::wstring text = Widen(label_.Caption());
+            HDC dc = GetDC(hwnd_);
+            HGDIOBJ old = SelectObject(dc, ui_.Font());
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+            SelectObject(dc, old);
+            ReleaseDC(hwnd_, dc);
+            const RECT r = FormRect();
+            SetWindowPos(hwnd_, nullptr, r.left, r.top, size.cx, size.cy,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+
+  private:
+    Label& label_;
+};
+
+}  // namespace
+
+std::unique_ptr<NativeControl> CreateStandardControl(Win32Ui& ui, Control& control) {
+    switch (control.Kind()) {
+        case ControlKind::Edit:
+            return std::make_unique<EditPeer>(ui, static_cast<Edit&>(control));
+        case ControlKind::Button:
+            return std::make_unique<ButtonPeer>(ui, static_cast<Button&>(control));
+        case ControlKind::GroupBox:
+            return std::make_unique<GroupBoxPeer>(ui, static_cast<GroupBox&>(control));
+        case ControlKind::Label:
+            return std::make_unique<LabelPeer>(ui, static_cast<Label&>(control));
+        case ControlKind::TitleBar:
+            return CreateTitleBar(ui, static_cast<TitleBar&>(control));
+        case ControlKind::Browser:
+            break;
+    }
+    throw Error("The control " + control.Name() + " has no Win32 peer here");
+}
+
+}  // namespace kelvra::ui::win32

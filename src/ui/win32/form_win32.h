@@ -1,0 +1,87 @@
+// The native top-level window behind a Form, and the base of the control peers it lays out.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/backend.h"
+
+namespace kelvra::ui {
+
+class Control;
+class Form;
+
+namespace win32 {
+
+class Win32Ui;
+
+// A control peer that the form lays out and re-syncs after its own layout.
+class Win32ControlPeer : public NativeControl {
+  public:
+    ~Win32ControlPeer() override;
+    HWND Hwnd() const { return hwnd_; }
+    Control& control() const { return control_; }
+    // The command id of the child window (buttons).
+    int Id() const { return id_; }
+    // WM_COMMAND from the child window.
+    virtual void Command(WORD /*code*/) {}
+
+  protected:
+    Win32ControlPeer(Win32Ui& ui, Control& control);
+    // Creates the child window on the form with the forms' font.
+    void CreateChild(const wchar_t* window_class, DWORD style, DWORD ex_style);
+    // Position on the form's client area: the bounds, shifted by the parent control's.
+    RECT FormRect() const;
+    // Bounds, visibility, enabled state and caption (for controls that show one).
+    void SyncCommon(bool with_caption);
+
+    Win32Ui& ui_;
+    Control& control_;
+    HWND hwnd_ = nullptr;
+    int id_ = 0;
+    std::wstring caption_;
+};
+
+class Win32Form final : public NativeForm {
+  public:
+    Win32Form(Win32Ui& ui, Form& form);
+    ~Win32Form() override;
+
+    NativeWindow Handle() const override { return hwnd_; }
+    void Sync() override;
+    Rect FrameExtra() const override;
+
+    Form& form() const { return form_; }
+    // Forms with buttons take the dialog keys (Tab, Enter) in the message loop.
+    bool WantsDialogKeys() const;
+    void AddPeer(Win32ControlPeer* peer);
+    void RemovePeer(Win32ControlPeer* peer);
+    int NextControlId() { return next_id_++; }
+    // Places the title bar, top-aligned and client-aligned controls, then re-syncs peers.
+    void Layout();
+
+    // The form behind a window of ours, or null.
+    static Win32Form* FromHandle(HWND hwnd);
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+  private:
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void TrackNativeState();
+    DWORD Style() const;
+    DWORD ExStyle() const;
+
+    Win32Ui& ui_;
+    Form& form_;
+    HWND hwnd_ = nullptr;
+    bool updating_ = false;
+    bool ordered_ = false;
+    std::string caption_;
+    Rect applied_{-1, -1, -1, -1};
+    std::vector<Win32ControlPeer*> peers_;
+    int next_id_ = 100;
+};
+
+}  // namespace win32
+}  // namespace kelvra::ui
