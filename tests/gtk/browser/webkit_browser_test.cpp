@@ -253,3 +253,30 @@ TEST(WebKitBrowser, AnchorsGiveAbsoluteHrefAndTheSizeAttributes) {
 
 }  // namespace
 }  // namespace kelvra::browser::gtk::test
+
+namespace kelvra::browser::gtk::test {
+namespace {
+
+TEST(WebKitBrowser, NoScrollBarsOptionHidesTheTopDocumentsScrollBars) {
+    PageServer server;
+    server.Page("/tall",
+                "<title>Tall</title><body style='margin:0'>"
+                "<div style='height:5000px;width:5000px'>tall</div></body>");
+    WebKitFixture f;
+    THostedBrowser& plain = f.AddBrowser();
+    THostedBrowser& bare = f.AddBrowser();
+    bare.SetUserInterfaceOptions(
+        {TUserInterfaceOption::DontUse3DBorders, TUserInterfaceOption::DontUseScrollBars,
+         TUserInterfaceOption::EnablesFormsAutoComplete, TUserInterfaceOption::EnableThemes});
+    f.Load(plain, server.Url("/tall"));
+    f.Load(bare, server.Url("/tall"));
+    // Classic scroll bars take room from the page (the suite runs without overlay bars).
+    const std::string bar = "window.innerWidth - document.documentElement.clientWidth";
+    EXPECT_NE(f.Eval(plain, bar), "0");
+    EXPECT_EQ(f.Eval(bare, bar), "0");
+    // The page still scrolls; only the bars are gone.
+    EXPECT_EQ(f.Eval(bare, "window.scrollTo(0, 300); window.scrollY"), "300");
+}
+
+}  // namespace
+}  // namespace kelvra::browser::gtk::test
