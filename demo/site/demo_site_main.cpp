@@ -9,6 +9,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "pages.h"
 
@@ -155,6 +157,13 @@ int main(int argc, char** argv) {
                });
     server.Get(R"(/lesson/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
         res.set_content(LessonPage(std::atoi(req.matches[1].str().c_str())), kHtml);
+    });
+    server.Get("/demo/slow.gif", [&](const httplib::Request&, httplib::Response& res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        static const char kGif[] =
+            "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01"
+            "\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;";
+        res.set_content(std::string(kGif, sizeof kGif - 1), "image/gif");
     });
     server.Get("/demo/result", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content("logged", "text/plain");

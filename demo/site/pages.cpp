@@ -109,8 +109,9 @@ std::string FrameInnerPage(int step) {
     if (step == 1) {
         body += Tile("<a id=\"next\" href=\"/home/techer/frame/2\">下一页</a>", 20, 40);
     } else {
-        body +=
-            "<script>parent.document.title='框架页 – 第" + std::to_string(step) + "页';</script>";
+        // The slow picture holds the frame's load back until the new top title is in.
+        body += "<script>parent.document.title='框架页 – 第" + std::to_string(step) +
+                "页';</script><img src=\"/demo/slow.gif\" alt=\"\">";
     }
     return Page("框架 " + std::to_string(step), body);
 }

@@ -1,10 +1,13 @@
 // The Linux client: GTK windows, WebKitGTK browsers, the .reg-file registry and the desktop
 // shell, running the entry sequence shared with the Windows client.
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "app/gtk/desktop_shell.h"
 #include "bridge/external_handler.h"
+#include "bridge/external_object.h"
 #include "bridge/whiteboard_launch.h"
 #include "bridge/whiteboard_ports.h"
 #include "browser/gtk/webkit_backend.h"
@@ -21,6 +24,13 @@
 namespace {
 
 using namespace kelvra;
+
+// The demo and test runs serve the update control file from their loopback server, whose
+// port is only known at run time.
+std::string UpdateHost() {
+    const char* demo = std::getenv("KELVRA_DEMO_UPDATE_HOST");
+    return demo != nullptr && *demo != '\0' ? demo : KELVRA_UPDATE_HOST;
+}
 
 int RunLinuxClient() {
     ui::gtk::GtkUiOptions ui_options;
@@ -61,11 +71,11 @@ int RunLinuxClient() {
                                     platform::SystemCodePage(),
                                     shell,
                                     state,
-                                    nullptr,  // pages reach window.external through the script
+                                    bridge::NewExternalObject,
                                     nullptr,  // no update engine in this build yet
                                     KELVRA_DEFAULT_WEBROOT,
                                     KELVRA_FALLBACK_WEBROOT,
-                                    KELVRA_UPDATE_HOST};
+                                    UpdateHost()};
     windows::ClientPorts ports{app, platform::SystemNamedMutexes(), context, nullptr};
     const int code = windows::RunClient(ports);
     app.DestroyForms();  // before the browser backend goes

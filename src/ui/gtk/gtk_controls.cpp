@@ -132,6 +132,7 @@ class GtkTitleBarControl final : public NativeControl {
                 widget = gtk_button_new_from_icon_name(IconFor(item.name), GTK_ICON_SIZE_MENU);
                 gtk_button_set_relief(GTK_BUTTON(widget), GTK_RELIEF_NONE);
                 gtk_widget_set_focus_on_click(widget, FALSE);
+                gtk_widget_set_can_focus(widget, FALSE);  // title bar buttons take no focus
                 g_signal_connect(widget, "clicked", G_CALLBACK(OnClicked), this);
             } else {
                 widget = gtk_label_new(nullptr);

@@ -78,7 +78,8 @@ void GtkForm::MoveFixed(GtkWidget* widget, int x, int y) {
 
 void GtkForm::AttachTitleBar(GtkWidget* items_start, GtkWidget* items_end) {
     titlebar_attached_ = true;
-    gtk_header_bar_set_title(GTK_HEADER_BAR(header_), nullptr);
+    // The header bar's own title stays: GTK mirrors it into the window's title. The custom
+    // title widget keeps it from being drawn.
     GtkWidget* nothing = gtk_label_new(nullptr);
     gtk_header_bar_set_custom_title(GTK_HEADER_BAR(header_), nothing);
     gtk_header_bar_pack_start(GTK_HEADER_BAR(header_), items_start);
@@ -102,8 +103,11 @@ void GtkForm::PackForeignControls() {
         if (widget == nullptr)
             continue;
         packed_.push_back(control);
-        if (gtk_widget_get_parent(widget) == nullptr)
+        if (gtk_widget_get_parent(widget) == nullptr) {
             PackClient(widget);
+            // The page has the keyboard when the window opens, as the hosted control does.
+            gtk_window_set_focus(GTK_WINDOW(window_), widget);
+        }
     }
 }
 

@@ -169,6 +169,20 @@ GtkWidget* FindNamed(GtkWidget* root, const char* name) {
 
 TEST_F(GtkUi, TitleBarItemsLiveInTheHeaderBarAndReactOnlyWhenEnabled) {
     auto& form = app.CreateForm<WithTitleBar>();
+    EXPECT_STREQ(gtk_window_get_title(Win(form)), "Kelvra教学云平台")
+        << "placing the title bar keeps the window's title";
+    form.Show();
+    ASSERT_TRUE(WaitFor([&] { return gtk_widget_get_mapped(GTK_WIDGET(Win(form))); }));
+    GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(Win(form)));
+    GdkAtom utf8 = gdk_atom_intern_static_string("UTF8_STRING");
+    guchar* data = nullptr;
+    gint length = 0;
+    ASSERT_TRUE(gdk_property_get(gdk, gdk_atom_intern_static_string("_NET_WM_NAME"), utf8, 0, 1024,
+                                 FALSE, nullptr, nullptr, &length, &data));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), static_cast<std::size_t>(length)),
+              "Kelvra教学云平台")
+        << "the X server sees the caption";
+    g_free(data);
     form.SetCaption("FrmBrowser");
     GtkWidget* header = gtk_window_get_titlebar(Win(form));
     EXPECT_STREQ(gtk_window_get_title(Win(form)), "FrmBrowser");

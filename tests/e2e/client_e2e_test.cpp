@@ -1,0 +1,250 @@
+// The Linux client end to end: the real executable on its own X server against the demo
+// platform, driven with xdotool as a user would, observed through window geometry and
+// names, the demo server's request log, the dialog script and screenshots.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e_fixture.h"
+
+namespace kelvra::e2e {
+namespace {
+
+constexpr const char* kWindowText = "^Kelvra教学云平台$";
+constexpr const char* kHomeTitle = "^教师首页$";
+constexpr const char* kPopupText = "^FrmBrowser$";
+constexpr int kScreenWidth = 1280;
+constexpr int kScreenHeight = 1024;
+
+// Tiles of the demo pages (centre points in page coordinates).
+constexpr int kLesson1X = 130, kLesson1Y = 82;
+constexpr int kFramesX = 370, kFramesY = 82;
+constexpr int kVantleX = 130, kVantleY = 152;
+constexpr int kBadArgX = 370, kBadArgY = 152;
+constexpr int kLogoutX = 130, kLogoutY = 222;
+constexpr int kFrameNextX = 152, kFrameNextY = 124;
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class ClientE2e : public ::testing::Test {
+  protected:
+    ClientE2e() : site(site_dir.path()), home(desktop, site.webroot()) {}
+
+    std::optional<XWindow> WaitWindow(const std::string& regex,
+                                      std::chrono::milliseconds timeout = 20s) {
+        std::optional<XWindow> found;
+        test::WaitUntil(
+            [&] {
+                auto all = VisibleWindows(desktop, regex);
+                if (all.empty())
+                    return false;
+                found = all.back();
+                return true;
+            },
+            timeout);
+        return found;
+    }
+    bool WaitGeometry(const XWindow& w, int width, int height) {
+        return test::WaitUntil(
+            [&] {
+                auto g = w.Get();
+                return g && g->viewable && g->width == width && g->height == height;
+            },
+            15s);
+    }
+    bool WaitHidden(const XWindow& w) {
+        return test::WaitUntil(
+            [&] {
+                auto g = w.Get();
+                return !g || !g->viewable;
+            },
+            15s);
+    }
+    // The login window on the demo's login page.
+    XWindow WaitLogin() {
+        EXPECT_TRUE(test::WaitUntil([&] { return site.Saw("GET /site/login"); }, 30s))
+            << site.Log();
+        auto login = WaitWindow(kWindowText);
+        if (!login)
+            throw std::runtime_error("no login window");
+        EXPECT_TRUE(WaitGeometry(*login, 800, 460 + 40));
+        EXPECT_TRUE(WaitPainted(*login));
+        return *login;
+    }
+    // Signs in with the prefilled form (Enter in the focused user field) and returns the
+    // main window.
+    XWindow SignIn() {
+        XWindow login = WaitLogin();
+        const int posts = site.Count("POST /site/login");
+        const bool posted = test::WaitUntil(
+            [&] {
+                login.Key("Return");
+                return test::WaitUntil([&] { return site.Count("POST /site/login") > posts; },
+                                       1500ms);
+            },
+            30s);
+        EXPECT_TRUE(posted) << site.Log();
+        auto main = WaitWindow(kHomeTitle);
+        if (!main)
+            throw std::runtime_error("no main window after sign-in\n" + site.Log());
+        EXPECT_TRUE(WaitPainted(*main));
+        return *main;
+    }
+    bool WaitPainted(const XWindow& w) {
+        return test::WaitUntil([&] { return w.ShowsDemoPage(); }, 15s);
+    }
+    std::string Dialogs() const { return test::ReadBytes(home.DialogScript()); }
+
+    Desktop desktop;
+    test::TempDir site_dir;
+    DemoSite site;
+    ClientHome home;
+};
+
+TEST_F(ClientE2e, SignInShowsHomeMaximisedAndTheCaptionFollowsPageAndFrameTitles) {
+    auto client = home.Start();
+    XWindow main = SignIn();
+    EXPECT_TRUE(WaitGeometry(main, kScreenWidth, kScreenHeight)) << "maximised";
+    auto g = main.Get();
+    ASSERT_TRUE(g);
+    EXPECT_EQ(g->x, 0);
+    EXPECT_EQ(g->y, 0);
+    EXPECT_TRUE(VisibleWindows(desktop, kWindowText).empty()) << "the login window is hidden";
+    desktop.Screenshot(ShotPath("home"));
+
+    main.ClickClient(kFramesX, kFramesY);
+    EXPECT_TRUE(test::WaitUntil([&] { return main.Name() == "框架页"; }, 15s)) << main.Name();
+    EXPECT_TRUE(test::WaitUntil([&] { return site.Saw("GET /home/techer/frame/1 200"); }, 15s));
+    EXPECT_TRUE(WaitPainted(main));
+    main.ClickClient(kFrameNextX, kFrameNextY);
+    EXPECT_TRUE(test::WaitUntil([&] { return site.Saw("GET /home/techer/frame/2 200"); }, 15s));
+    EXPECT_TRUE(test::WaitUntil([&] { return main.Name() == "框架页 – 第2页"; }, 15s))
+        << "a load inside a frame updates the caption; now " << main.Name();
+    desktop.Screenshot(ShotPath("frames"));
+}
+
+TEST_F(ClientE2e, PopupTakesItsLinkSizeResizesForAnInnerLinkAndIsDestroyedOnClose) {
+    auto client = home.Start();
+    XWindow main = SignIn();
+    main.ClickClient(kLesson1X, kLesson1Y);
+    auto popup = WaitWindow(kPopupText);
+    ASSERT_TRUE(popup) << site.Log();
+    EXPECT_TRUE(WaitGeometry(*popup, 800, 600)) << "outer size from fwidth and fheight";
+    EXPECT_TRUE(test::WaitUntil([&] { return site.Saw("GET /lesson/1 200"); }, 15s));
+    EXPECT_TRUE(WaitPainted(*popup));
+    desktop.Screenshot(ShotPath("popup-800x600"));
+
+    popup->ClickClient(kLesson1X, kLesson1Y);  // the "next lesson" tile of the lesson page
+    EXPECT_TRUE(test::WaitUntil([&] { return site.Saw("GET /lesson/2 200"); }, 15s));
+    EXPECT_TRUE(WaitGeometry(*popup, 810, 630)) << "a popup resizing itself adds 10 and 30";
+    EXPECT_EQ(VisibleWindows(desktop, kPopupText).size(), 1u) << "loaded in the same popup";
+    desktop.Screenshot(ShotPath("popup-810x630"));
+
+    popup->ClickHeader(810 - 27, 20);  // the header bar's close button
+    EXPECT_TRUE(test::WaitUntil([&] { return !popup->Get(); }, 15s)) << "destroyed";
+    auto g = main.Get();
+    ASSERT_TRUE(g);
+    EXPECT_TRUE(g->viewable) << "the main window stays";
+}
+
+TEST_F(ClientE2e, SignOutHidesMainAndPopupsAndSigningInAgainRestoresHome) {
+    auto client = home.Start();
+    XWindow main = SignIn();
+    main.ClickClient(kLesson1X, kLesson1Y);
+    auto popup = WaitWindow(kPopupText);
+    ASSERT_TRUE(popup);
+    ASSERT_TRUE(WaitGeometry(*popup, 800, 600));
+
+    main.ClickClient(kLogoutX, kLogoutY);
+    EXPECT_TRUE(test::WaitUntil([&] { return site.Saw("GET /site/logout"); }, 15s));
+    EXPECT_TRUE(WaitHidden(main)) << "main window hidden";
+    EXPECT_TRUE(WaitHidden(*popup)) << "popup hidden";
+    XWindow login = WaitLogin();
+    desktop.Screenshot(ShotPath("signed-out"));
+
+    XWindow again = SignIn();
+    EXPECT_EQ(again.id(), main.id()) << "the same main window comes back";
+    EXPECT_TRUE(WaitGeometry(main, kScreenWidth, kScreenHeight));
+    auto p = popup->Get();
+    EXPECT_TRUE(!p || !p->viewable) << "hidden popups are not shown again";
+    desktop.Screenshot(ShotPath("signed-in-again"));
+}
+
+TEST_F(ClientE2e, LessonButtonReachesTheRunningWhiteboard) {
+    home.RegisterWhiteboard();
+    auto whiteboard = home.StartWhiteboard();
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return desktop.X("xdotool search --class VantleMainFrame").has_value(); }, 10s));
+    auto client = home.Start();
+    XWindow main = SignIn();
+    main.ClickClient(kVantleX, kVantleY);
+    EXPECT_TRUE(test::WaitUntil([&] { return site.Saw("GET /demo/result?text=ok"); }, 15s))
+        << site.Log();
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            return test::PathExists(home.WhiteboardRecord()) &&
+                   Contains(test::ReadBytes(home.WhiteboardRecord()), "第一课 分数");
+        },
+        15s));
+    const std::string record = test::ReadBytes(home.WhiteboardRecord());
+    EXPECT_TRUE(Contains(record, "3027 ")) << "notified, not started: " << record;
+    EXPECT_TRUE(Contains(record, "C001")) << record;
+    desktop.Screenshot(ShotPath("whiteboard"));
+}
+
+TEST_F(ClientE2e, WithoutWhiteboardTheUserIsToldAndANumberArgumentThrowsInThePage) {
+    auto client = home.Start();
+    XWindow main = SignIn();
+    main.ClickClient(kVantleX, kVantleY);
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            return Contains(Dialogs(), "发现没有安装Kelvra白板软件，请先安装白板软件后再操作！");
+        },
+        15s))
+        << Dialogs();
+    main.ClickClient(kBadArgX, kBadArgY);
+    EXPECT_TRUE(test::WaitUntil([&] { return site.Saw("GET /demo/result?text=error"); }, 15s))
+        << site.Log();
+    EXPECT_FALSE(test::PathExists(home.WhiteboardRecord()));
+}
+
+TEST_F(ClientE2e, SettingsDialogChangesTheWebRootAndTheLoginPageReloadsFromIt) {
+    test::TempDir other_dir;
+    DemoSite other(other_dir.path());
+    auto client = home.Start();
+    XWindow login = WaitLogin();
+    login.ClickHeader(800 - 74, 20);  // the settings button left of the close button
+    auto dialog = WaitWindow("^系统设置$");
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(WaitGeometry(*dialog, 464, 153 + 40));
+    desktop.Screenshot(ShotPath("settings"));
+    dialog->ClickClient(82 + 20, 45 + 10);  // into the web root field
+    dialog->Key("ctrl+a");
+    dialog->Type(other.webroot());
+    dialog->Key("Return");
+    EXPECT_TRUE(test::WaitUntil([&] { return other.Saw("GET /site/login 200"); }, 15s))
+        << other.Log();
+    EXPECT_TRUE(WaitHidden(*dialog));
+    EXPECT_TRUE(Contains(test::ReadBytes(home.SettingsFile()), "webroot=" + other.webroot()));
+}
+
+TEST_F(ClientE2e, SecondStartShowsTheSingleInstanceMessageAndExitsZero) {
+    auto client = home.Start();
+    WaitLogin();
+    auto second = home.Start();
+    EXPECT_EQ(second->Wait(20s), 0);
+    EXPECT_TRUE(Contains(Dialogs(), "已经有一个Kelvra教学云客户端在运行了!")) << Dialogs();
+    EXPECT_EQ(VisibleWindows(desktop, kWindowText).size(), 1u) << "no second window";
+}
+
+TEST_F(ClientE2e, ClosingTheLoginWindowEndsTheClient) {
+    auto client = home.Start();
+    XWindow login = WaitLogin();
+    login.ClickHeader(800 - 27, 20);
+    EXPECT_EQ(client->Wait(20s), 0);
+}
+
+}  // namespace
+}  // namespace kelvra::e2e

@@ -1,0 +1,247 @@
+#include "e2e_fixture.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+namespace kelvra::e2e {
+
+std::string Quote(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+std::optional<std::string> Run(const std::string& display, const std::string& command) {
+    const std::string full =
+        (display.empty() ? "" : "DISPLAY=" + display + " ") + command + " 2>/dev/null";
+    FILE* pipe = ::popen(full.c_str(), "r");
+    if (pipe == nullptr)
+        return std::nullopt;
+    std::string out;
+    std::array<char, 4096> buf;
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), pipe))
+        out.append(buf.data(), n);
+    const int status = ::pclose(pipe);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return out;
+}
+
+std::string BinDir() {
+    return test::TestBinDir();
+}
+
+std::string ShotPath(const std::string& name) {
+    const std::string dir = BinDir() + "/../e2e-shots";
+    ::mkdir(dir.c_str(), 0755);
+    return dir + "/" + name + ".png";
+}
+
+Desktop::Desktop() {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(fds[0]);
+        const std::string fd = std::to_string(fds[1]);
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
+                 "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string number;
+    char c = 0;
+    while (::read(fds[0], &c, 1) == 1 && c != '\n')
+        number += c;
+    ::close(fds[0]);
+    if (number.empty())
+        throw std::runtime_error("Xvfb did not start");
+    display_ = ":" + number;
+}
+
+Desktop::~Desktop() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+void Desktop::Screenshot(const std::string& path) const {
+    X("import -window root " + Quote(path));
+}
+
+std::optional<Geometry> XWindow::Get() const {
+    const auto out = desktop_->X("xwininfo -id " + id_);
+    if (!out)
+        return std::nullopt;
+    Geometry g;
+    std::istringstream lines(*out);
+    std::string line;
+    auto value = [&](const char* key, int& target) {
+        const auto at = line.find(key);
+        if (at != std::string::npos)
+            target = std::stoi(line.substr(at + std::string(key).size()));
+    };
+    while (std::getline(lines, line)) {
+        value("Absolute upper-left X:", g.x);
+        value("Absolute upper-left Y:", g.y);
+        value("Width:", g.width);
+        value("Height:", g.height);
+        if (line.find("Map State: IsViewable") != std::string::npos)
+            g.viewable = true;
+    }
+    return g;
+}
+
+std::string XWindow::Name() const {
+    auto out = desktop_->X("xdotool getwindowname " + id_).value_or("");
+    while (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+bool XWindow::ShowsDemoPage() const {
+    const auto g = Get();
+    if (!g || !g->viewable)
+        return false;
+    const std::string crop = std::to_string(g->width) + "x" + std::to_string(g->height) + "+" +
+                             std::to_string(g->x) + "+" + std::to_string(g->y);
+    const auto out = desktop_->X("import -window root png:- | convert png:- -crop " + crop +
+                                 " -fill black +opaque '#1F5FA8' -format '%[fx:mean>0]' info:");
+    return out && out->rfind("1", 0) == 0;
+}
+
+void XWindow::ClickHeader(int x, int y) const {
+    desktop_->X("xdotool mousemove --sync --window " + id_ + " " + std::to_string(x) + " " +
+                std::to_string(y) + " click 1");
+}
+
+void XWindow::ClickClient(int x, int y) const {
+    ClickHeader(x, y + 40);
+}
+
+void XWindow::Key(const std::string& keys) const {
+    desktop_->X("xdotool windowfocus --sync " + id_ + " key " + keys);
+}
+
+void XWindow::Type(const std::string& text) const {
+    desktop_->X("xdotool windowfocus --sync " + id_ + " type --delay 15 " + Quote(text));
+}
+
+std::vector<XWindow> VisibleWindows(const Desktop& desktop, const std::string& name_regex) {
+    std::vector<XWindow> out;
+    const auto ids = desktop.X("xdotool search --onlyvisible --name " + Quote(name_regex));
+    if (!ids)
+        return out;
+    std::istringstream lines(*ids);
+    std::string id;
+    while (lines >> id)
+        out.emplace_back(desktop, id);
+    return out;
+}
+
+DemoSite::DemoSite(const std::string& folder) : folder_(folder) {
+    const std::string port_file = folder + "/port";
+    server_ = std::make_unique<test::ChildProcess>(
+        BinDir() + "/kelvra-demo-site",
+        std::vector<std::string>{"--port-file", port_file, "--log", folder + "/requests.log"});
+    if (!test::WaitUntil([&] { return test::PathExists(port_file); }, 10s))
+        throw std::runtime_error("the demo server did not start");
+    std::string port = test::ReadBytes(port_file);
+    while (!port.empty() && (port.back() == '\n' || port.back() == '\r'))
+        port.pop_back();
+    webroot_ = "127.0.0.1:" + port;
+}
+
+std::string DemoSite::Log() const {
+    const std::string path = folder_ + "/requests.log";
+    return test::PathExists(path) ? test::ReadBytes(path) : "";
+}
+
+int DemoSite::Count(const std::string& prefix) const {
+    std::istringstream lines(Log());
+    std::string line;
+    int n = 0;
+    while (std::getline(lines, line))
+        n += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+}
+
+bool DemoSite::Saw(const std::string& prefix) const {
+    return Count(prefix) > 0;
+}
+
+void DemoSite::OfferUpdate(bool newer) const {
+    Run("", "curl -sf " + Quote("http://" + webroot_ +
+                                "/demo/update?offer=" + (newer ? "newer" : "current")));
+}
+
+ClientHome::ClientHome(const Desktop& desktop, const std::string& webroot) : desktop_(desktop) {
+    for (const char* sub : {"/home", "/config", "/config/kelvraeduConfig", "/cache", "/data",
+                            "/registry", "/runtime", "/whiteboard"})
+        ::mkdir((root() + sub).c_str(), 0700);
+    test::WriteBytes(SettingsFile(), "[SYSTEM]\r\nwebroot=" + webroot + "\r\n");
+    test::WriteBytes(DialogScript(), "");
+}
+
+void ClientHome::AnswerDialogs(const std::vector<std::string>& answers) const {
+    std::string text;
+    for (const std::string& a : answers)
+        text += "answer: " + a + "\n";
+    test::WriteBytes(DialogScript(), text);
+}
+
+void ClientHome::RegisterWhiteboard() const {
+    const std::string link = root() + "/whiteboard/Ondrix.exe";
+    ::symlink((BinDir() + "/kelvra-whiteboard").c_str(), link.c_str());
+    test::WriteBytes(root() + "/registry/HKEY_LOCAL_MACHINE.reg",
+                     "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norrix\\Ondrix]\r\n"
+                     "\"InstallPath\"=\"" +
+                         root() + "/whiteboard\"\r\n");
+}
+
+std::vector<std::string> ClientHome::Environment() const {
+    std::vector<std::string> env{
+        "DISPLAY=" + desktop_.display(),
+        "HOME=" + root() + "/home",
+        "XDG_CONFIG_HOME=" + root() + "/config",
+        "XDG_CACHE_HOME=" + root() + "/cache",
+        "XDG_DATA_HOME=" + root() + "/data",
+        "XDG_RUNTIME_DIR=" + root() + "/runtime",
+        "KELVRA_REGISTRY_DIR=" + root() + "/registry",
+        "KELVRA_DIALOG_SCRIPT=" + DialogScript(),
+        "KELVRA_WHITEBOARD_RECORD=" + WhiteboardRecord(),
+        "KELVRA_DEMO_UPDATER_LOG=" + UpdaterLog(),
+        "NO_AT_BRIDGE=1",
+        "GDK_BACKEND=x11",
+    };
+    if (!update_host_.empty())
+        env.push_back("KELVRA_DEMO_UPDATE_HOST=" + update_host_);
+    return env;
+}
+
+std::unique_ptr<test::ChildProcess> ClientHome::Start() const {
+    return std::make_unique<test::ChildProcess>(BinDir() + "/kelvraedu", std::vector<std::string>{},
+                                                Environment());
+}
+
+std::unique_ptr<test::ChildProcess> ClientHome::StartWhiteboard() const {
+    return std::make_unique<test::ChildProcess>(BinDir() + "/kelvra-whiteboard",
+                                                std::vector<std::string>{}, Environment());
+}
+
+}  // namespace kelvra::e2e
