@@ -86,6 +86,9 @@ class Backend {
     virtual void WakeUp() = 0;
     // The work area of the screen, for centring.
     virtual Rect Screen() const = 0;
+    // Handles the messages already waiting in the calling thread's queue and returns
+    // (long-running work on the GUI thread calls this to keep windows responsive).
+    virtual void ProcessPendingMessages() {}
 };
 
 }  // namespace kelvra::ui

@@ -117,6 +117,15 @@ void HeadlessUi::PostMessage(ui::Application& app, const ui::Message& message) {
     });
 }
 
+void HeadlessUi::ProcessPendingMessages() {
+    std::size_t n = queue_.size();
+    if (n == 0)
+        return;
+    Log("pump " + std::to_string(n));
+    while (n-- > 0 && !queue_.empty())
+        RunOne();
+}
+
 void HeadlessUi::RunPending() {
     while (!queue_.empty())
         RunOne();

@@ -38,6 +38,9 @@ class HeadlessUi final : public ui::Backend {
     void Post(std::function<void()> task) override { queue_.push_back(std::move(task)); }
     void WakeUp() override {}
     ui::Rect Screen() const override { return kScreen; }
+    // Runs the tasks queued before the call (not those they queue), logged as "pump <n>"
+    // when there are any.
+    void ProcessPendingMessages() override;
 
     // A message taken from the queue: offered to the hook slot, dispatched (logged as
     // "dispatch <message>") when the routine did not handle it.

@@ -1,0 +1,108 @@
+// NewVersionAvailable against a loopback HTTP server, and as the baseline a plain libcurl
+// fetch of the same control file into a file, alternating in one run. Prints the ratio.
+#include <curl/curl.h>
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "update/update_engine.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+size_t WriteToFile(char* data, size_t size, size_t count, void* file) {
+    return std::fwrite(data, size, count, static_cast<FILE*>(file)) * size;
+}
+
+// A plain fetch: one easy handle, written to a file that is deleted afterwards.
+bool PlainFetch(const std::string& url, const std::string& path) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr)
+        return false;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteToFile);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, out);
+    const bool ok = curl_easy_perform(curl) == CURLE_OK;
+    curl_easy_cleanup(curl);
+    std::fclose(out);
+    std::remove(path.c_str());
+    return ok;
+}
+
+}  // namespace
+
+int main() {
+    std::string control = "[update]\ndescr=benchmark\ndate=01/01/2099\n";
+    for (int i = 0; i < 200; ++i)
+        control += "; padding line " + std::to_string(i) + " of the published control file\n";
+    httplib::Server server;
+    server.Get("/kelvraeduclient/update.inf", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(control, "text/plain");
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread thread([&] { server.listen_after_bind(); });
+    while (!server.is_running())
+        std::this_thread::yield();
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(port) + "/kelvraeduclient/update.inf";
+
+    const std::string temp = std::filesystem::temp_directory_path().string() + "/kupd_bench.inf";
+    kelvra::update::TUpdateEngine engine;
+    engine.URL = url;
+    engine.TimeOut = 3000;
+
+    constexpr int kRounds = 400;
+    std::vector<double> engine_us, plain_us;
+    int answers = 0;
+    for (int i = 0; i < kRounds; ++i) {
+        // Alternate the order so that neither side always runs on a warm cache.
+        auto t0 = Clock::now();
+        bool fetched = true;
+        if (i % 2 == 0) {
+            answers += engine.NewVersionAvailable(false) ? 1 : 0;
+        } else {
+            fetched = PlainFetch(url, temp);
+        }
+        auto t1 = Clock::now();
+        if (i % 2 == 0) {
+            fetched = PlainFetch(url, temp);
+        } else {
+            answers += engine.NewVersionAvailable(false) ? 1 : 0;
+        }
+        auto t2 = Clock::now();
+        if (!fetched) {
+            std::fprintf(stderr, "plain fetch failed\n");
+            return 1;
+        }
+        const double first = std::chrono::duration<double, std::micro>(t1 - t0).count();
+        const double second = std::chrono::duration<double, std::micro>(t2 - t1).count();
+        engine_us.push_back(i % 2 == 0 ? first : second);
+        plain_us.push_back(i % 2 == 0 ? second : first);
+    }
+    server.stop();
+    thread.join();
+    if (answers != kRounds) {
+        std::fprintf(stderr, "the query answered false %d times\n", kRounds - answers);
+        return 1;
+    }
+    // Medians: the machine is shared, and single slow rounds say nothing about either side.
+    auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    const double e = median(engine_us);
+    const double p = median(plain_us);
+    std::printf(
+        "update_check (medians of %d): NewVersionAvailable %.1f us, plain libcurl fetch %.1f us, "
+        "ratio %.2fx (target 1.20x)\n",
+        kRounds, e, p, e / p);
+    return 0;
+}

@@ -1,0 +1,20 @@
+# The engine component: core, transport, version check, sign-in prompt and the Internet
+# session backends (WinInet on Windows; libcurl and GNetworkMonitor on Linux).
+target_sources(kelvra_update PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/update_engine.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/update_transport.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/version_check.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/login_prompt.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/local_files.cpp
+)
+target_link_libraries(kelvra_update PUBLIC kelvra_ui)
+if(WIN32)
+    target_sources(kelvra_update PRIVATE ${CMAKE_CURRENT_LIST_DIR}/win32/internet_session_wininet.cpp)
+    target_link_libraries(kelvra_update PUBLIC wininet)
+else()
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+    pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
+    target_sources(kelvra_update PRIVATE ${CMAKE_CURRENT_LIST_DIR}/posix/internet_session_curl.cpp)
+    target_link_libraries(kelvra_update PUBLIC PkgConfig::CURL PkgConfig::GIO)
+endif()

@@ -1,0 +1,142 @@
+#include "update/local_files.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/error.h"
+
+namespace kelvra::update {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path P(const std::string& s) {
+    return fs::path(std::u8string(s.begin(), s.end()));
+}
+
+std::string S(const fs::path& p) {
+    const std::u8string u = p.u8string();
+    return std::string(u.begin(), u.end());
+}
+
+}  // namespace
+
+std::string TempFilesDirectory() {
+    std::error_code ec;
+    fs::path dir = fs::temp_directory_path(ec);
+    if (ec)
+        return ".";
+    std::string s = S(dir);
+    while (s.size() > 1 && (s.back() == '/' || s.back() == '\\'))
+        s.pop_back();
+    return s;
+}
+
+bool LocalFileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(P(path), ec);
+}
+
+bool DeleteLocalFile(const std::string& path) {
+    std::error_code ec;
+    fs::remove(P(path), ec);
+    return !ec && !fs::exists(fs::symlink_status(P(path), ec));
+}
+
+void ClearReadOnlyHidden(const std::string& path) {
+    std::error_code ec;
+    fs::permissions(P(path), fs::perms::owner_write, fs::perm_options::add, ec);
+}
+
+bool RenameLocalFile(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    fs::rename(P(from), P(to), ec);
+    return !ec;
+}
+
+std::optional<std::int64_t> LocalFileSize(const std::string& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(P(path), ec);
+    if (ec)
+        return std::nullopt;
+    return static_cast<std::int64_t>(size);
+}
+
+void SetCurrentDirectoryTo(const std::string& path) {
+    std::error_code ec;
+    fs::current_path(P(path), ec);
+    if (ec)
+        throw OsError("Cannot change the current directory to " + path,
+                      static_cast<std::uint32_t>(ec.value()));
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const std::size_t at = path.find_last_of("/\\");
+    return at == std::string::npos ? std::string() : path.substr(0, at);
+}
+
+OutputFile::OutputFile(const std::string& path)
+    : path_(path), out_(P(path), std::ios::binary | std::ios::trunc) {
+    if (!out_)
+        throw OsError("Cannot open file " + path, 0);
+}
+
+OutputFile OutputFile::CreateUnique(const std::string& directory, const std::string& prefix) {
+    static std::atomic<unsigned> counter{
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    std::string dir = directory;
+    if (!dir.empty() && dir.back() != '/' && dir.back() != '\\')
+        dir += static_cast<char>(fs::path::preferred_separator);
+    for (int attempt = 0; attempt < 65536; ++attempt) {
+        static const char kHex[] = "0123456789ABCDEF";
+        const unsigned n = counter.fetch_add(1) & 0xFFFFu;
+        std::string name = prefix;
+        for (int shift = 12; shift >= 0; shift -= 4)
+            name += kHex[(n >> shift) & 0xF];
+        const std::string path = dir + name + ".tmp";
+        std::error_code ec;
+        if (fs::exists(P(path), ec) || ec)
+            continue;
+        OutputFile file;
+        file.path_ = path;
+        // Opened once, without truncation: the name was free a moment ago.
+        file.out_.open(P(path), std::ios::binary | std::ios::app);
+        if (!file.out_)
+            break;
+        return file;
+    }
+    throw OsError("Cannot create a temporary file in " + directory, 0);
+}
+
+void OutputFile::Write(const char* data, std::size_t size) {
+    out_.write(data, static_cast<std::streamsize>(size));
+    if (!out_)
+        throw OsError("Cannot write file " + path_, 0);
+}
+
+void OutputFile::Close() {
+    if (!out_.is_open())
+        return;
+    out_.close();
+    if (!out_)
+        throw OsError("Cannot close file " + path_, 0);
+}
+
+bool InputFile::Open(const std::string& path) {
+    in_.open(P(path), std::ios::binary);
+    return static_cast<bool>(in_);
+}
+
+std::optional<std::size_t> InputFile::Read(char* data, std::size_t size) {
+    in_.read(data, static_cast<std::streamsize>(size));
+    if (in_.bad())
+        return std::nullopt;
+    const auto n = static_cast<std::size_t>(in_.gcount());
+    if (in_.eof())
+        in_.clear(std::ios::eofbit);
+    return n;
+}
+
+}  // namespace kelvra::update

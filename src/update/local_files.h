@@ -1,0 +1,58 @@
+// Local file operations of the transport: temporary files, deletion with attribute
+// clearing, renaming, and block-wise reading and writing. Paths are UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace kelvra::update {
+
+// The user's temporary-files directory, without a trailing separator.
+std::string TempFilesDirectory();
+bool LocalFileExists(const std::string& path);
+// Deletes a file; false when it could not be deleted (a missing file counts as deleted).
+bool DeleteLocalFile(const std::string& path);
+// Makes the file writable (and, on Windows, not hidden).
+void ClearReadOnlyHidden(const std::string& path);
+bool RenameLocalFile(const std::string& from, const std::string& to);
+std::optional<std::int64_t> LocalFileSize(const std::string& path);
+void SetCurrentDirectoryTo(const std::string& path);
+// Directory part of a path (up to and without its last separator).
+std::string DirectoryOf(const std::string& path);
+
+// A file written block by block; failures throw OsError (an input/output error).
+class OutputFile {
+  public:
+    explicit OutputFile(const std::string& path);
+    // A new file named prefix + four hex digits + ".tmp" in directory, open for writing.
+    // Throws OsError when none can be created.
+    static OutputFile CreateUnique(const std::string& directory, const std::string& prefix);
+    OutputFile(OutputFile&&) = default;
+    const std::string& path() const { return path_; }
+    void Write(const char* data, std::size_t size);
+    void Close();
+    // Closes without reporting (the file is being deleted after a failure).
+    void Abandon() { out_.close(); }
+
+  private:
+    OutputFile() = default;
+    std::string path_;
+    std::ofstream out_;
+};
+
+// A file read block by block; Open fails softly.
+class InputFile {
+  public:
+    bool Open(const std::string& path);
+    // Bytes read; nullopt on a read error.
+    std::optional<std::size_t> Read(char* data, std::size_t size);
+    void Close() { in_.close(); }
+
+  private:
+    std::ifstream in_;
+};
+
+}  // namespace kelvra::update

@@ -1,0 +1,255 @@
+// The transport: address helpers, bad input from the server, time-outs, cancel, message
+// pumping through the GUI port, file copies and an FTP fetch from a loopback FTP server.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
+#include "engine_fixture.h"
+#include "headless_ui.h"
+#include "platform/error.h"
+#include "ui/application.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+#include "update/update_checker.h"
+
+namespace kelvra::test {
+namespace {
+
+using Ids = std::vector<int>;
+using update::TUpdateEngine;
+
+TEST(UpdateAddresses, FileDomainAndProxyParts) {
+    TUpdateEngine engine;
+    struct Row {
+        std::string url, file, domain;
+    } rows[] = {
+        {"http://upd.example/kelvraeduclient/update.inf", "update.inf", "upd.example"},
+        {"http://h:8080/a/b.cgi?x=1/2?name.inf", "name.inf", "h:8080"},
+        {"C:\\share\\dir\\file.cab", "file.cab", "C:"},
+        {"ftp://u@host\\x/y", "y", "u@host"},
+        {"plain", "plain", "plain"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(engine.URLtoFile(row.url), row.file) << row.url;
+        EXPECT_EQ(TUpdateEngine::URLToDomain(row.url), row.domain) << row.url;
+    }
+    engine.OnFileNameFromURL = [](TUpdateEngine&, const std::string&, std::string& name) {
+        name = "renamed." + name;
+    };
+    EXPECT_EQ(engine.URLtoFile("http://h/x.inf"), "renamed.x.inf");
+
+    EXPECT_EQ(TUpdateEngine::MakeProxyUrl("http://h/p", "u", "pw"), "http://u:pw@h/p");
+    EXPECT_EQ(TUpdateEngine::MakeProxyUrl("HTTP://h/p", "u", ""), "http://u:@h/p");
+    EXPECT_EQ(TUpdateEngine::MakeProxyUrl("https://h/p", "u", "pw"), "https://h/p");
+    EXPECT_EQ(TUpdateEngine::MakeProxyUrl("http://h/p", "", "pw"), "http://h/p");
+}
+
+TEST(UpdateEngineComponent, DefaultsAndProcedureOperations) {
+    TUpdateEngine engine;
+    EXPECT_EQ(engine.UpdateType, update::TUpdateType::httpUpdate);
+    EXPECT_EQ(engine.Port, 21);
+    EXPECT_EQ(engine.Agent, "KelvraUpdate");
+    EXPECT_EQ(engine.LogFileName(), "KUPDATE.LOG");
+    EXPECT_FALSE(engine.Logging());
+    EXPECT_TRUE(engine.UseWinTempDir);
+    engine.SetVersion("9.9.9.9");
+    EXPECT_EQ(engine.Version(), "2.1.4.0");
+    EXPECT_EQ(engine.WinTempDir().back(), Separator());
+    EXPECT_THROW(engine.GetFileUpdates(), kelvra::Error);
+    EXPECT_THROW(engine.HandleActions(), kelvra::Error);
+}
+
+TEST_F(EngineTest, RandomBytesAsControlFile) {
+    std::mt19937 rng(7);
+    std::string bytes(64 * 1024, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(rng());
+    auto engine = MakeEngine(ServeControlFile(bytes));
+    EXPECT_FALSE(engine->NewVersionAvailable(false));
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(EngineTest, HugeControlFiles) {
+    std::string sections;
+    for (int i = 0; i < 100000; ++i)
+        sections += "[s" + std::to_string(i) + "]\nk=v\n";
+    sections += "[update]\ndate=01/01/2099\n";
+    std::string long_line =
+        "[update]\ndate=01/01/2099\ndescr=" + std::string(10 * 1024 * 1024, 'x') + "\n";
+    for (const std::string* contents : {&sections, &long_line}) {
+        auto engine = MakeEngine(ServeControlFile(*contents));
+        EXPECT_TRUE(engine->NewVersionAvailable(false));
+        EXPECT_LE(engine->UpdateDescription().size(), 2047u * 3);
+        EXPECT_TRUE(TempFiles().empty());
+    }
+}
+
+TEST_F(EngineTest, StalledServerEndsWithTheReceiveTimeout) {
+    HttpResponse response;
+    response.body = "[update]\nunconditional=1\n";
+    response.stall_after_headers = true;
+    server_.Serve("/kelvraeduclient/update.inf", response);
+    auto engine = MakeEngine(server_.Url("/kelvraeduclient/update.inf"));
+    engine->ReceiveTimeOut = 500;
+    EXPECT_FALSE(engine->NewVersionAvailable(false));
+    EXPECT_EQ(LoggedIds(), (Ids{918, 921, 915, 925, 949, 949}));
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(EngineTest, ResponseLargerThanAnnounced) {
+    HttpResponse response;
+    response.body = "[update]\ndate=01/01/2099\n" + std::string(4 * 1024 * 1024, ';');
+    response.announced_length = 26;
+    server_.Serve("/kelvraeduclient/update.inf", response);
+    auto engine = MakeEngine(server_.Url("/kelvraeduclient/update.inf"));
+    std::int64_t last = 0;
+    engine->OnFileProgress = [&](TUpdateEngine&, const std::string&, std::int64_t pos,
+                                 std::int64_t size) {
+        last = pos;
+        EXPECT_EQ(size, 26);
+    };
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    EXPECT_EQ(last, 26);
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(EngineTest, CancelDuringDownloadKeepsTheOldFile) {
+    HttpResponse response;
+    response.body = std::string(100000, 'n');
+    server_.Serve("/big.bin", response);
+    const std::string target = work_.path() + std::string(1, Separator());
+    WriteBytes(target + "big.bin", "old");
+    auto engine = MakeEngine(server_.Url("/kelvraeduclient/update.inf"));
+    int polls = 0;
+    engine->OnProgressCancel = [&](TUpdateEngine&, bool& cancel) { cancel = ++polls == 2; };
+    ASSERT_EQ(engine->StartConnection(), 0);
+    EXPECT_FALSE(engine->URLGetFile(engine->HintConnect(), server_.Url("/big.bin"), target, false));
+    EXPECT_TRUE(engine->Cancelled());
+    EXPECT_EQ(ReadBytes(target + "big.bin"), "old");
+    engine->StopConnection();
+    EXPECT_EQ(LoggedIds(), (Ids{918, 921, 915, 964, 949, 949}));
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(EngineTest, ReadOnlyDestinationIsReplaced) {
+    HttpResponse response;
+    response.body = "fresh";
+    server_.Serve("/f.txt", response);
+    const std::string target = work_.path() + std::string(1, Separator());
+    WriteBytes(target + "f.txt", "old");
+    std::filesystem::permissions(target + "f.txt", std::filesystem::perms::owner_read);
+    auto engine = MakeEngine(server_.Url("/x"));
+    ASSERT_EQ(engine->StartConnection(), 0);
+    EXPECT_TRUE(engine->URLGetFile(engine->HintConnect(), server_.Url("/f.txt"), target, false));
+    EXPECT_EQ(ReadBytes(target + "f.txt"), "fresh");
+    engine->StopConnection();
+}
+
+TEST_F(EngineTest, DownloadPumpsTheGuiMessages) {
+    headless::HeadlessUi ui;
+    headless::HeadlessBoxes boxes(ui);
+    ui::Application app(ui, boxes);
+    auto engine = MakeEngine(ServeControlFile("[update]\ndate=01/01/2099\n"), &app);
+    bool ran_during_fetch = false;
+    ui.Post([&] { ran_during_fetch = engine->InProgress(); });
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    EXPECT_TRUE(ran_during_fetch);
+    EXPECT_EQ(ui.Pending(), 0u);
+}
+
+TEST_F(EngineTest, SignInFormOnTheGui) {
+    headless::HeadlessUi ui;
+    headless::HeadlessBoxes boxes(ui);
+    ui::Application app(ui, boxes);
+    HttpResponse response;
+    response.body = "[update]\nunconditional=1\n";
+    response.required_authorization = "Basic Ym9iOnB3";  // bob:pw
+    server_.Serve("/kelvraeduclient/update.inf", response);
+    auto engine = MakeEngine(server_.Url("/kelvraeduclient/update.inf"), &app);
+    engine->Authenticate = update::TUpdateAuthentication::waAuto;
+    // The user fills the form shown modally and presses OK.
+    ui.Post([&] {
+        for (ui::Form* form : app.Forms()) {
+            if (form->ClassName() != "TLoginPromptForm")
+                continue;
+            EXPECT_EQ(form->Caption(), "Connect to 127.0.0.1:" + std::to_string(server_.port()));
+            EXPECT_EQ(form->ClientWidth(), 320);
+            EXPECT_EQ(form->ClientHeight(), 189);
+            static_cast<ui::Edit*>(form->FindControl("Edit1"))->SetText("bob");
+            static_cast<ui::Edit*>(form->FindControl("Edit2"))->SetText("pw");
+            form->PressDefaultButton();
+        }
+    });
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    EXPECT_EQ(server_.Requests().back().headers.at("authorization"), "Basic Ym9iOnB3");
+}
+
+TEST_F(EngineTest, LoginWindowCheckerUsesTheWindowProperties) {
+    windows::UpdateEngineProperties p;
+    p.Agent = "KelvraUpdate";
+    p.URL = ServeControlFile("[update]\ndate=01/01/2099\n");
+    p.Version = "2.1.4.0";
+    p.TimeOut = 3000;
+    p.Logging = true;
+    p.LogFileName = work_.File("KUPDATE.LOG");
+    p.TempDirectory = ".";
+    p.Signature = "KelvraUpdate";
+    p.DateFormat = "dd/mm/yyyy";
+    p.TimeFormat = "hh:nn";
+    int owner = 0;
+    update::EngineUpdateChecker checker(p, &owner, nullptr);
+    EXPECT_EQ(checker.engine().TimeOut, 3000);
+    EXPECT_EQ(checker.engine().OwnerWindow, &owner);
+    EXPECT_EQ(checker.engine().Authenticate, update::TUpdateAuthentication::waNever);
+    windows::UpdateChecker& port = checker;
+    EXPECT_TRUE(port.NewVersionAvailable(false));
+    EXPECT_EQ(LoggedIds(), (Ids{918, 921, 915, 926, 928, 929, 949, 949}));
+}
+
+TEST_F(EngineTest, FileUpdateCopiesLocalFiles) {
+    const std::string source = work_.File("update.inf");
+    WriteBytes(source, "[update]\ndate=01/01/2099\n");
+    auto engine = MakeEngine(source);
+    engine->UpdateType = update::TUpdateType::fileUpdate;
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    EXPECT_EQ(LoggedIds(), (Ids{915, 926, 928, 929}));
+    EXPECT_TRUE(TempFiles().empty());
+    // A missing source and a copy onto itself fail with their reports.
+    WriteBytes(work_.File("KUPDATE.LOG"), "");
+    EXPECT_FALSE(engine->URLGetFile(nullptr, work_.File("missing.inf"),
+                                    temp_.path() + std::string(1, Separator()), false));
+    EXPECT_FALSE(engine->URLGetFile(nullptr, source, source, false));
+    EXPECT_EQ(LoggedIds(), (Ids{915, 913, 915, 912}));
+}
+
+TEST_F(EngineTest, FtpFetchFromLoopbackServer) {
+    LoopbackFtpServer ftp;
+    ftp.Serve("kelvraeduclient/update.inf", "[update]\ndate=01/01/2099\n");
+    auto engine = MakeEngine("ftp://127.0.0.1/update.inf");
+    engine->UpdateType = update::TUpdateType::ftpUpdate;
+    engine->Host = "127.0.0.1";
+    engine->Port = static_cast<std::uint16_t>(ftp.port());
+    engine->FTPPassive = true;
+    engine->FTPDirectory = "kelvraeduclient";
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    EXPECT_EQ(LoggedIds(), (Ids{918, 921, 923, 915, 974, 926, 928, 929, 954, 949, 949}));
+    bool retrieved = false;
+    for (const std::string& command : ftp.Commands())
+        retrieved = retrieved || command.rfind("RETR", 0) == 0;
+    EXPECT_TRUE(retrieved);
+    EXPECT_TRUE(TempFiles().empty());
+
+    // A host where nothing listens: the connect fails and is reported, nothing is fetched.
+    WriteBytes(work_.File("KUPDATE.LOG"), "");
+    engine->Port = static_cast<std::uint16_t>(RefusedPort());
+    EXPECT_FALSE(engine->NewVersionAvailable(false));
+    const Ids ids = LoggedIds();
+    ASSERT_GE(ids.size(), 4u);
+    EXPECT_EQ((Ids{ids[0], ids[1], ids[2], ids[3]}), (Ids{918, 921, 923, 976}));
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), 915), 0);
+}
+
+}  // namespace
+}  // namespace kelvra::test
