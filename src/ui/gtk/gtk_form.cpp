@@ -103,11 +103,10 @@ void GtkForm::PackForeignControls() {
         if (widget == nullptr)
             continue;
         packed_.push_back(control);
-        if (gtk_widget_get_parent(widget) == nullptr) {
+        // The page takes the keyboard when the window opens: it is the first widget that
+        // can take focus, since title bar buttons take none.
+        if (gtk_widget_get_parent(widget) == nullptr)
             PackClient(widget);
-            // The page has the keyboard when the window opens, as the hosted control does.
-            gtk_window_set_focus(GTK_WINDOW(window_), widget);
-        }
     }
 }
 
