@@ -1,0 +1,199 @@
+// The event sink as the control calls it: real DISPPARAMS, arguments last-to-first,
+// by-reference arguments written back into the caller's storage.
+#include <gtest/gtest.h>
+
+#include <ocidl.h>
+
+#include "browser/win32/event_sink.h"
+#include "browser/win32/guids.h"
+#include "fixture.h"
+#include "platform/error.h"
+
+namespace kelvra::browser::win32::testing {
+namespace {
+
+struct Sink {
+    explicit Sink(THostedBrowser& b) : sink(new EventSink(b)) {}
+    ~Sink() { sink->Release(); }
+    HRESULT Raise(DISPID id, std::vector<VARIANT>& reversed) {
+        DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+        return sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    }
+    EventSink* sink;
+};
+
+VARIANT Dispatch(IDispatch* d) {
+    VARIANT v;
+    V_VT(&v) = VT_DISPATCH;
+    V_DISPATCH(&v) = d;
+    return v;
+}
+
+VARIANT ByRef(VARIANT* target) {
+    VARIANT v;
+    V_VT(&v) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&v) = target;
+    return v;
+}
+
+VARIANT Text(const wchar_t* s) {
+    VARIANT v;
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(s);
+    return v;
+}
+
+TEST(EventSinkWin32, EveryIdOfTheDescriptionHasItsSlot) {
+    EXPECT_EQ(kWebBrowserEvents.size(), 34u);
+    const DISPID order[] = {102, 108, 105, 106, 104, 113, 112, 250, 251, 252, 259, 253,
+                            254, 255, 256, 257, 258, 260, 261, 262, 264, 265, 266, 267,
+                            263, 268, 269, 270, 271, 225, 226, 227, 272, 273};
+    for (int i = 0; i < 34; ++i)
+        EXPECT_EQ(EventSlotOf(order[i]), i) << order[i];
+    EXPECT_EQ(kWebBrowserEvents[EventSlotOf(273)].name, "OnNewWindow3");
+    EXPECT_EQ(kWebBrowserEvents[EventSlotOf(105)].name, "OnCommandStateChange");
+    EXPECT_EQ(EventSlotOf(0), -1);
+    EXPECT_EQ(EventSlotOf(274), -1);
+}
+
+TEST(EventSinkWin32, NavigateAndDocumentCompleteWriteTheAddressBack) {
+    Hosted h;
+    Sink s(h.browser);
+    TestDispatch frame;
+    std::vector<std::string> seen;
+    h.browser.OnNavigateComplete2 = [&](THostedBrowser& sender, DispatchHandle d,
+                                        std::string& url) {
+        EXPECT_EQ(&sender, &h.browser);
+        EXPECT_EQ(d, static_cast<IDispatch*>(&frame));
+        seen.push_back("nav " + url);
+        url = "http://changed/";
+    };
+    h.browser.OnDocumentComplete = [&](THostedBrowser&, DispatchHandle, std::string& url) {
+        seen.push_back("doc " + url);
+    };
+    for (DISPID id : {252, 259}) {
+        VARIANT address = Text(L"http://h/site/\u4E2D");
+        std::vector<VARIANT> args = {ByRef(&address), Dispatch(&frame)};
+        EXPECT_EQ(s.Raise(id, args), S_OK);
+        if (id == 252)
+            EXPECT_STREQ(V_BSTR(&address), L"http://changed/") << "written into the caller's URL";
+        else
+            EXPECT_STREQ(V_BSTR(&address), L"http://h/site/\u4E2D");
+        VariantClear(&address);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"nav http://h/site/\xE4\xB8\xAD",
+                                              "doc http://h/site/\xE4\xB8\xAD"}));
+}
+
+TEST(EventSinkWin32, NewWindow3TargetAndCancelReachTheCaller) {
+    Hosted h;
+    Sink s(h.browser);
+    auto* application = static_cast<IDispatch*>(h.browser.Application());
+    ASSERT_NE(application, nullptr);
+    std::uint32_t flags = 0;
+    std::string context, url;
+    h.browser.OnNewWindow3 = [&](THostedBrowser& sender, DispatchHandle& ppDisp, bool& cancel,
+                                 std::uint32_t f, const std::string& c, const std::string& u) {
+        EXPECT_EQ(ppDisp, nullptr);
+        EXPECT_FALSE(cancel);
+        ppDisp = sender.Application();
+        cancel = true;
+        flags = f;
+        context = c;
+        url = u;
+    };
+    IDispatch* target = nullptr;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT target_arg, cancel_arg, flags_arg;
+    V_VT(&target_arg) = VT_DISPATCH | VT_BYREF;
+    V_DISPATCHREF(&target_arg) = &target;
+    V_VT(&cancel_arg) = VT_BOOL | VT_BYREF;
+    V_BOOLREF(&cancel_arg) = &cancel;
+    V_VT(&flags_arg) = VT_I4;
+    V_I4(&flags_arg) = 0x6;
+    VARIANT ctx = Text(L"http://h/home"), address = Text(L"http://h/popup?id=1");
+    std::vector<VARIANT> args = {address, ctx, flags_arg, cancel_arg, target_arg};
+    EXPECT_EQ(s.Raise(273, args), S_OK);
+    EXPECT_EQ(target, application) << "the new window goes to this browser";
+    EXPECT_EQ(cancel, VARIANT_TRUE);
+    EXPECT_EQ(flags, 0x6u);
+    EXPECT_EQ(context, "http://h/home");
+    EXPECT_EQ(url, "http://h/popup?id=1");
+    target->Release();  // the caller's reference
+    VariantClear(&ctx);
+    VariantClear(&address);
+}
+
+TEST(EventSinkWin32, CommandStateUnknownIdsAndHandlerErrors) {
+    Hosted h;
+    Sink s(h.browser);
+    std::vector<std::pair<int, bool>> states;
+    h.browser.OnCommandStateChange = [&](THostedBrowser&, std::int32_t c, bool e) {
+        states.emplace_back(c, e);
+    };
+    for (auto [command, enable] : {std::pair{1, true}, {2, false}, {-1, true}}) {
+        VARIANT c, e;
+        V_VT(&c) = VT_I4;
+        V_I4(&c) = command;
+        V_VT(&e) = VT_BOOL;
+        V_BOOL(&e) = enable ? VARIANT_TRUE : VARIANT_FALSE;
+        std::vector<VARIANT> args = {e, c};
+        EXPECT_EQ(s.Raise(105, args), S_OK);
+    }
+    EXPECT_EQ(states, (std::vector<std::pair<int, bool>>{{1, true}, {2, false}, {-1, true}}));
+
+    // Ids outside the description, and published slots nobody bound, are ignored.
+    std::vector<VARIANT> none;
+    EXPECT_EQ(s.Raise(9999, none), S_OK);
+    EXPECT_EQ(s.Raise(102, none), S_OK);
+    EXPECT_EQ(s.Raise(259, none), S_OK);
+    EXPECT_TRUE(h.boxes.shown.empty());
+
+    // A failing handler: shown once, the call returns, the arguments stay as written.
+    h.browser.OnNewWindow3 = [](THostedBrowser&, DispatchHandle&, bool& cancel, std::uint32_t,
+                                const std::string&, const std::string&) {
+        cancel = true;
+        throw Error("Popup failed");
+    };
+    IDispatch* target = nullptr;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT target_arg, cancel_arg, flags_arg;
+    V_VT(&target_arg) = VT_DISPATCH | VT_BYREF;
+    V_DISPATCHREF(&target_arg) = &target;
+    V_VT(&cancel_arg) = VT_BOOL | VT_BYREF;
+    V_BOOLREF(&cancel_arg) = &cancel;
+    V_VT(&flags_arg) = VT_I4;
+    V_I4(&flags_arg) = 0;
+    VARIANT ctx = Text(L""), address = Text(L"http://h/x");
+    std::vector<VARIANT> args = {address, ctx, flags_arg, cancel_arg, target_arg};
+    EXPECT_EQ(s.Raise(273, args), S_OK);
+    EXPECT_EQ(cancel, VARIANT_TRUE);
+    EXPECT_EQ(target, nullptr);
+    ASSERT_EQ(h.boxes.shown.size(), 1u);
+    EXPECT_EQ(h.boxes.shown[0].text, "Popup failed.");
+    VariantClear(&ctx);
+    VariantClear(&address);
+}
+
+TEST(EventSinkWin32, TheControlHasTheSinkConnected) {
+    Hosted h;
+    auto container = ComPtr<IOleObject>::Share(h.control().Object())
+                         .As<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    ASSERT_TRUE(container);
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(container->FindConnectionPoint(kDiidWebBrowserEvents2, point.Out()), S_OK);
+    ComPtr<IEnumConnections> connections;
+    if (FAILED(point->EnumConnections(connections.Out())) || !connections)
+        GTEST_SKIP() << "the control does not list its connections";
+    CONNECTDATA data;
+    ULONG fetched = 0;
+    int count = 0;
+    while (connections->Next(1, &data, &fetched) == S_OK && fetched == 1) {
+        ++count;
+        data.pUnk->Release();
+    }
+    EXPECT_EQ(count, 1);
+}
+
+}  // namespace
+}  // namespace kelvra::browser::win32::testing
