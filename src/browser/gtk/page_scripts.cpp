@@ -88,9 +88,10 @@ const char* FrameReporterScript() {
     return R"JS((function () {
   var channel = window.webkit.messageHandlers.kelvraFrame;
   if (window === window.top) {
-    window.addEventListener('load', function () {
-      channel.postMessage('title\n' + document.title);
-    });
+    // pageshow also comes when the document returns from the back-forward cache.
+    var report = function () { channel.postMessage('title\n' + document.title); };
+    window.addEventListener('load', report);
+    window.addEventListener('pageshow', report);
     return;
   }
   channel.postMessage('navigate\n' + location.href);

@@ -152,6 +152,8 @@ void WebKitBrowser::Sync() {
 
 void WebKitBrowser::Navigate(const std::string& url) {
     last_requested_ = url;
+    awaiting_start_ = true;
+    stop_before_start_ = false;
     webkit_web_view_load_uri(view_, url.c_str());
 }
 
@@ -174,6 +176,10 @@ void WebKitBrowser::Refresh() {
 }
 
 void WebKitBrowser::Stop() {
+    // A navigation asked for but not yet started is still deciding its policy, which
+    // stopping the view does not reach: it is refused when its decision comes.
+    if (awaiting_start_)
+        stop_before_start_ = true;
     webkit_web_view_stop_loading(view_);
 }
 
@@ -244,6 +250,7 @@ void WebKitBrowser::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gp
     std::string url = uri ? uri : "";
     switch (event) {
         case WEBKIT_LOAD_STARTED:
+            self->awaiting_start_ = false;
             self->load_failed_ = false;
             self->AskForExternal();
             break;
@@ -316,7 +323,16 @@ void WebKitBrowser::NewWindowRequested(const std::string& url, std::uint32_t fla
 }
 
 gboolean WebKitBrowser::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
-                                       WebKitPolicyDecisionType type, gpointer) {
+                                       WebKitPolicyDecisionType type, gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+        if (!self->stop_before_start_)
+            return FALSE;
+        self->stop_before_start_ = false;
+        self->awaiting_start_ = false;
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
     if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
         return FALSE;
     auto* response_decision = WEBKIT_RESPONSE_POLICY_DECISION(decision);

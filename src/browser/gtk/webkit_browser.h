@@ -78,8 +78,10 @@ class WebKitBrowser final : public BrowserControl {
     bool external_installed_ = false;
     std::shared_ptr<Dispatch> external_;  // the object of the current document
     bool load_failed_ = false;
-    std::string loaded_title_;    // the top document's title as the page reported it
-    std::string last_requested_;  // the address of the last Navigate
+    std::string loaded_title_;        // the top document's title as the page reported it
+    std::string last_requested_;      // the address of the last Navigate
+    bool awaiting_start_ = false;     // Navigate asked, its load not started yet
+    bool stop_before_start_ = false;  // Stop came while awaiting_start_
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -87,6 +87,52 @@ TEST(WebKitBrowser, LocationNameFollowsTheTitleAndFallsBackToTheAddress) {
     EXPECT_EQ(b.LocationName(), server.Url("/untitled"));
 }
 
+TEST(WebKitBrowser, RedirectsReportTheAddressReachedAndBusyLastsWhileLoading) {
+    PageServer server;
+    server.Page("/site/login", "<title>Login</title>");
+    server.Redirect("/home/techer/default", "/site/login?expired=1");
+    server.Held("/slow", "<title>Slow</title>");
+    WebKitFixture f;
+    THostedBrowser& b = f.AddBrowser();
+    std::vector<Event> events;
+    Record(b, events);
+
+    f.Load(b, server.Url("/home/techer/default"));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, "nc");
+    EXPECT_EQ(events[0].url, server.Url("/site/login?expired=1"));
+    EXPECT_EQ(events[1].url, server.Url("/site/login?expired=1"));
+
+    events.clear();
+    b.Navigate(server.Url("/slow"));
+    EXPECT_TRUE(b.Busy());
+    PumpUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_TRUE(b.Busy()) << "the answer is still held";
+    EXPECT_TRUE(events.empty());
+    server.Release();
+    ASSERT_TRUE(PumpUntil([&] { return !b.Busy() && events.size() == 2; }));
+    EXPECT_EQ(b.LocationName(), "Slow");
+}
+
+TEST(WebKitBrowser, StopEndsALoadWithoutCompletingIt) {
+    PageServer server;
+    server.Page("/first", "<title>First</title>");
+    server.Held("/never", "<title>Never</title>");
+    WebKitFixture f;
+    THostedBrowser& b = f.AddBrowser();
+    f.Load(b, server.Url("/first"));
+    std::vector<Event> events;
+    Record(b, events);
+
+    b.Navigate(server.Url("/never"));
+    ASSERT_TRUE(b.Busy());
+    b.Stop();
+    ASSERT_TRUE(PumpUntil([&] { return !b.Busy(); }));
+    PumpUntil([] { return false; }, std::chrono::milliseconds(200));
+    EXPECT_TRUE(events.empty()) << "a stopped load completes nothing";
+    EXPECT_EQ(b.LocationName(), "First");
+}
+
 TEST(WebKitBrowser, ScriptErrorsShowNothingAndLaterScriptsRun) {
     PageServer server;
     server.Page("/broken",
@@ -262,6 +308,8 @@ TEST(WebKitBrowser, NoScrollBarsOptionHidesTheTopDocumentsScrollBars) {
     server.Page("/tall",
                 "<title>Tall</title><body style='margin:0'>"
                 "<div style='height:5000px;width:5000px'>tall</div></body>");
+    // Classic scroll bars, which take room from the page, for new web processes.
+    g_setenv("GTK_OVERLAY_SCROLLING", "0", TRUE);
     WebKitFixture f;
     THostedBrowser& plain = f.AddBrowser();
     THostedBrowser& bare = f.AddBrowser();
@@ -270,7 +318,6 @@ TEST(WebKitBrowser, NoScrollBarsOptionHidesTheTopDocumentsScrollBars) {
          TUserInterfaceOption::EnablesFormsAutoComplete, TUserInterfaceOption::EnableThemes});
     f.Load(plain, server.Url("/tall"));
     f.Load(bare, server.Url("/tall"));
-    // Classic scroll bars take room from the page (the suite runs without overlay bars).
     const std::string bar = "window.innerWidth - document.documentElement.clientWidth";
     EXPECT_NE(f.Eval(plain, bar), "0");
     EXPECT_EQ(f.Eval(bare, bar), "0");

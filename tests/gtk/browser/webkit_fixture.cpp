@@ -22,6 +22,7 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 PageServer::PageServer() {
     // One request per connection, so that stopping never waits for an idle keep-alive.
     server_.set_keep_alive_max_count(1);
+    server_.set_keep_alive_timeout(1);  // a connection opened ahead and never used
     server_.set_read_timeout(1, 0);
     server_.set_write_timeout(1, 0);
     port_ = server_.bind_to_any_port("127.0.0.1");
@@ -33,6 +34,7 @@ PageServer::PageServer() {
 }
 
 PageServer::~PageServer() {
+    Release();
     server_.stop();
     thread_.join();
 }
@@ -44,6 +46,28 @@ void PageServer::Page(const std::string& path, const std::string& body, const st
             res.set_header(name, value);
         res.set_content(body, type);
     });
+}
+
+void PageServer::Redirect(const std::string& path, const std::string& target) {
+    server_.Get(path, [target](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect(target);
+    });
+}
+
+void PageServer::Held(const std::string& path, const std::string& body) {
+    server_.Get(path, [this, body](const httplib::Request&, httplib::Response& res) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        released_cv_.wait_for(lock, std::chrono::seconds(10), [this] { return released_; });
+        res.set_content(body, "text/html; charset=utf-8");
+    });
+}
+
+void PageServer::Release() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+    }
+    released_cv_.notify_all();
 }
 
 std::string PageServer::Url(const std::string& path) const {

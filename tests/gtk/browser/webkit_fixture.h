@@ -6,9 +6,11 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,10 +36,18 @@ class PageServer {
     void Page(const std::string& path, const std::string& body,
               const std::string& type = "text/html; charset=utf-8",
               std::multimap<std::string, std::string> headers = {});
+    // Answers path with a redirect to target (302).
+    void Redirect(const std::string& path, const std::string& target);
+    // Holds the answer to path until Release (or ten seconds pass), then serves body.
+    void Held(const std::string& path, const std::string& body);
+    void Release();
     std::string Url(const std::string& path) const;
 
   private:
     httplib::Server server_;
+    std::mutex mutex_;
+    std::condition_variable released_cv_;
+    bool released_ = false;
     int port_ = 0;
     std::thread thread_;
 };
