@@ -132,6 +132,7 @@ MSG Take(HWND target, UINT message, WPARAM key) {
 
 TEST(ControlWin32, KeyRoutingOnRealMessages) {
     Hosted h;
+    ShowWindow(h.window, SW_SHOW);  // dialog processing of Tab needs a visible window
     RecordingBackend backend(h.backend);
     HostForm& form = h.app.CreateForm<HostForm>(backend);
     auto& rec = static_cast<Recording&>(form.Browser1.control());
