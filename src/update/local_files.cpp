@@ -41,8 +41,8 @@ bool LocalFileExists(const std::string& path) {
 
 bool DeleteLocalFile(const std::string& path) {
     std::error_code ec;
-    fs::remove(P(path), ec);
-    return !ec && !fs::exists(fs::symlink_status(P(path), ec));
+    fs::remove(P(path), ec);  // a missing file is no error
+    return !ec;
 }
 
 void ClearReadOnlyHidden(const std::string& path) {

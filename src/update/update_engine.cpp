@@ -98,8 +98,11 @@ std::string TUpdateEngine::GetVersion() const {
 }
 
 void TUpdateEngine::ConvertPrefix(const std::string& prefix, std::string& s) {
-    s = BaseConvertPrefix(prefix, SystemPrefixDirectories(WinTempDir()),
-                          platform::SystemFileSystem().Separator());
+    // The platform's folders are looked up once per engine; TMP follows the properties.
+    if (!prefix_dirs_)
+        prefix_dirs_ = SystemPrefixDirectories(std::string());
+    prefix_dirs_->temp = WinTempDir();
+    s = BaseConvertPrefix(prefix, *prefix_dirs_, platform::SystemFileSystem().Separator());
 }
 
 std::string TUpdateEngine::ExpandPrefix(const std::string& text) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "update/file_list.h"
 #include "update/internet_session.h"
 #include "update/local_files.h"
+#include "update/prefix_expansion.h"
 #include "update/update_date.h"
 #include "update/update_log.h"
 
@@ -258,6 +260,7 @@ class TUpdateEngine {
     std::string FDateCheckFile;
     std::string pending_destination_;  // set by a download that replaced its destination
     bool FDateFromRegistry = false;
+    std::optional<PrefixDirectories> prefix_dirs_;
     std::unique_ptr<TLastURLEntry> last_url_entry_;
     std::unique_ptr<TPostUpdateInfo> post_update_info_;
     std::unique_ptr<TFileList> file_list_;

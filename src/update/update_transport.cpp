@@ -268,7 +268,7 @@ OutputFile TUpdateEngine::NewTempFile() {
 
 bool TUpdateEngine::ReplaceDestination(const std::string& temp, const std::string& destination) {
     bool result = true;
-    if (LocalFileExists(destination) && !DeleteLocalFile(destination)) {
+    if (!DeleteLocalFile(destination)) {
         ClearReadOnlyHidden(destination);
         if (!DeleteLocalFile(destination)) {
             result = false;

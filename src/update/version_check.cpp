@@ -93,12 +93,13 @@ int TUpdateEngine::GetControlFile() {
     FCancelled = false;
     int result = 0;
     const std::string address = GetControlFileURL();
-    if (address.empty() || !URLGetFile(HintConnect(), address, WinTempDir(), false)) {
+    const std::string temp_dir = WinTempDir();
+    if (address.empty() || !URLGetFile(HintConnect(), address, temp_dir, false)) {
         DoStatus(925, "", 2, 0);
         return 4;
     }
     DoStatus(926, "", 3, 0);
-    FControlFileName = WinTempDir() + URLtoFile(address);
+    FControlFileName = temp_dir + URLtoFile(address);
     control_file_.reset();
     if (SignatureCheck && ReadControlString("update", "signature") != Signature) {
         DoStatus(927, "", 11, 4);
