@@ -1,0 +1,24 @@
+// Cabinet extraction and single-file (SZDD) expansion with the platform's own decompressors
+// (Win32: cabinet.dll and LZ32; Linux: libmspack).
+#pragma once
+
+#include <string>
+
+namespace kelvra::update {
+
+// Extracts every file of cabinet below target (an empty target extracts against the current
+// directory), creating the stored subdirectories and giving each file the stored date and
+// time. 0 on success; -1 when the cabinet cannot be opened, is not a cabinet, is damaged, or
+// holds a name that is absolute or climbs out of the target ("..", either separator): such
+// entries are skipped, the rest is extracted, and the result is -1. Files already written stay.
+int ExtractCab(const std::string& cabinet, const std::string& target);
+
+// True when a stored cabinet name stays inside the extraction target.
+bool IsSafeCabinetName(const std::string& name);
+
+// Expands an SZDD file in place: writes the expanded name (the final "_" replaced by the
+// stored last character) beside it and deletes file. Returns the expanded file's path.
+// Throws Error when file is not in that format or cannot be expanded; file then stays.
+std::string ExpandLZFile(const std::string& file);
+
+}  // namespace kelvra::update

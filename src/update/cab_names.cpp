@@ -1,0 +1,25 @@
+// Platform-independent checks on names stored in cabinets.
+#include <string>
+
+#include "update/cab_extract.h"
+
+namespace kelvra::update {
+
+bool IsSafeCabinetName(const std::string& name) {
+    if (name.empty() || name[0] == '\\' || name[0] == '/')
+        return false;
+    if (name.find(':') != std::string::npos)
+        return false;  // drive letters, streams
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find_first_of("\\/", start);
+        if (end == std::string::npos)
+            end = name.size();
+        if (name.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace kelvra::update

@@ -1,0 +1,57 @@
+#include "update/exec_animation_window.h"
+
+#include "ui/application.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace kelvra::update {
+namespace {
+
+class AnimationForm final : public ui::Form {
+  public:
+    AnimationForm(ui::Application& app, const std::string& caption, const std::string& message)
+        : ui::Form(app, Definition(caption)), text_(*this, nullptr, "StatusText") {
+        SetWidth(kExecAnimationWidth);
+        SetHeight(kExecAnimationHeight);
+        text_.SetCaption(message);
+        text_.SetBounds({kAnimationLeft, kAnimationTop + kAnimationHeight + 8,
+                         kExecAnimationWidth - 2 * kAnimationLeft, 16});
+    }
+
+  private:
+    static ui::FormDefinition Definition(const std::string& caption) {
+        ui::FormDefinition d;
+        d.class_name = kExecAnimationClass;
+        d.caption = caption;
+        d.border = ui::BorderStyle::Dialog;
+        d.icons = {false, false, false};
+        d.position = ui::FormPosition::ScreenCenter;
+        return d;
+    }
+
+    ui::Label text_;
+};
+
+class AnimationWindow final : public ExecAnimation {
+  public:
+    AnimationWindow(ui::Application& app, const std::string& caption, const std::string& message)
+        : app_(app), form_(app.CreateForm<AnimationForm>(caption, message)) {
+        form_.Show();
+    }
+    ~AnimationWindow() override { app_.DestroyForm(&form_); }
+
+  private:
+    ui::Application& app_;
+    AnimationForm& form_;
+};
+
+}  // namespace
+
+std::function<std::unique_ptr<ExecAnimation>(const std::string&, const std::string&)>
+ExecAnimationWindows(ui::Application& app) {
+    return [&app](const std::string& caption, const std::string& message) {
+        return std::make_unique<AnimationWindow>(app, caption, message);
+    };
+}
+
+}  // namespace kelvra::update

@@ -1,0 +1,103 @@
+// Programs started with posix_spawn. A command line is split as the carried programs read
+// it (quotes group, backslashes are plain); a relative program is looked up in the current
+// directory first, then in PATH.
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "update/process_runner.h"
+#include "update/restart_handoff.h"
+
+extern char** environ;
+
+namespace kelvra::update {
+namespace {
+
+bool IsExecutable(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string Resolve(const std::string& program) {
+    if (program.find('/') != std::string::npos)
+        return program;
+    if (IsExecutable("./" + program))
+        return "./" + program;
+    return program;  // posix_spawnp searches PATH
+}
+
+// Spawns argv; pid or -1 with errno set.
+pid_t Spawn(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::string program = Resolve(args[0]);
+    pid_t pid = -1;
+    int err = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (err != 0) {
+        errno = err;
+        return -1;
+    }
+    return pid;
+}
+
+class PosixProcessRunner final : public ProcessRunner {
+  public:
+    bool ShellOpen(const std::string& program, const std::string& params) override {
+        std::vector<std::string> args{program};
+        for (std::string& a : SplitCommandLine(params))
+            args.push_back(std::move(a));
+        // A child started through a short-lived intermediate is adopted by init, so it is
+        // reaped even though nobody waits for it here.
+        pid_t middle = fork();
+        if (middle < 0)
+            return false;
+        if (middle == 0) {
+            setsid();
+            _exit(Spawn(args) < 0 ? 127 : 0);
+        }
+        int status = 0;
+        while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+        }
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    std::optional<std::uint32_t> RunAndWait(const std::string& command_line, bool) override {
+        pid_t pid = Spawn(SplitCommandLine(command_line));
+        if (pid < 0)
+            return std::nullopt;
+        int status = 0;
+        pid_t r;
+        while ((r = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+        }
+        if (r != pid)
+            return std::nullopt;
+        if (WIFEXITED(status))
+            return static_cast<std::uint32_t>(WEXITSTATUS(status));
+        if (WIFSIGNALED(status))
+            return 128u + static_cast<std::uint32_t>(WTERMSIG(status));
+        return std::nullopt;
+    }
+
+    std::uint32_t CurrentProcessId() const override { return static_cast<std::uint32_t>(getpid()); }
+    void SetLastErrorValue(std::uint32_t value) override { errno = static_cast<int>(value); }
+    std::uint32_t LastErrorValue() const override { return static_cast<std::uint32_t>(errno); }
+};
+
+}  // namespace
+
+ProcessRunner& SystemProcessRunner() {
+    static PosixProcessRunner runner;
+    return runner;
+}
+
+}  // namespace kelvra::update

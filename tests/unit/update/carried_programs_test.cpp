@@ -1,0 +1,182 @@
+// The real carried programs: the patch program applies bsdiff patches made by Debian's
+// bsdiff, as the engine starts it; the restart program waits for a running fixture
+// application, moves the staged components over it and starts it again.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "test_support.h"
+#include "update/carried_programs.h"
+#include "update/process_runner.h"
+#include "update/restart_handoff.h"
+#include "update/update_log.h"
+
+namespace kelvra::update {
+namespace {
+
+using test::PathExists;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+std::string PatchFixture(const std::string& name) {
+    const char sep = test::Separator();
+    return test::TestBinDir() + sep + "patch_fixtures" + sep + name;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Runs the patch program as the engine does, from the folder holding patch and target.
+std::uint32_t RunPatcher(const TempDir& dir, bool logging, const std::string& patch,
+                         const std::string& target) {
+    std::string line = PatchCommandLine(logging, patch, target);
+    line.replace(0, std::string(kPatchProgram).size(),
+                 QuoteWhenBlank(test::TestProgram("patcher")));
+    auto old = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::u8path(dir.path()));
+    auto code = SystemProcessRunner().RunAndWait(line, false);
+    std::filesystem::current_path(old);
+    EXPECT_TRUE(code.has_value());
+    return code.value_or(999);
+}
+
+TEST(PatchProgram, AppliesBsdiffPatches) {
+    for (const char* name : {"text", "binary", "tiny", "same"}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        std::string base(name);
+        WriteBytes(dir.File("target.bin"), ReadBytes(PatchFixture(base + ".old")));
+        WriteBytes(dir.File("update.pat"), ReadBytes(PatchFixture(base + ".pat")));
+        EXPECT_EQ(RunPatcher(dir, false, "update.pat", "target.bin"), 0u);
+        EXPECT_EQ(ReadBytes(dir.File("target.bin")), ReadBytes(PatchFixture(base + ".new")));
+    }
+}
+
+TEST(PatchProgram, VerboseLogsToTheNamedLog) {
+    TempDir dir;
+    // On Linux the documents folder follows HOME; Windows keeps its own.
+    test::ScopedEnv home("HOME", dir.path());
+    test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    WriteBytes(dir.File("target.bin"), ReadBytes(PatchFixture("text.old")));
+    WriteBytes(dir.File("update.pat"), ReadBytes(PatchFixture("text.pat")));
+    // ">> KUPDATE.LOG" names the update log in the documents folder; point that at dir.
+    auto docs = DocumentsFolder();
+    ASSERT_TRUE(docs.has_value());
+    std::filesystem::create_directories(std::filesystem::u8path(*docs));
+    std::string log = ResolveLogPath("KUPDATE.LOG", docs, test::Separator());
+    std::string before = PathExists(log) ? ReadBytes(log) : "";
+    EXPECT_EQ(RunPatcher(dir, true, "update.pat", "target.bin"), 0u);
+    EXPECT_EQ(ReadBytes(dir.File("target.bin")), ReadBytes(PatchFixture("text.new")));
+    ASSERT_TRUE(PathExists(log));
+    std::string added = ReadBytes(log).substr(before.size());
+    EXPECT_NE(added.find("patcher: Applying patch update.pat to target.bin"), std::string::npos)
+        << added;
+    EXPECT_NE(added.find("patcher: Patched target.bin"), std::string::npos) << added;
+}
+
+TEST(PatchProgram, BadPatchesLeaveTheFileAlone) {
+    struct Case {
+        const char* patch;
+        const char* old;
+        std::uint32_t code;
+    };
+    for (const Case& c :
+         {Case{"truncated.pat", "binary.old", 3u}, Case{"damaged.pat", "binary.old", 3u},
+          Case{"text.old", "binary.old", 3u}, Case{"binary.pat", nullptr, 2u}}) {
+        SCOPED_TRACE(c.patch);
+        TempDir dir;
+        WriteBytes(dir.File("update.pat"), ReadBytes(PatchFixture(c.patch)));
+        if (c.old)
+            WriteBytes(dir.File("target.bin"), ReadBytes(PatchFixture(c.old)));
+        EXPECT_EQ(RunPatcher(dir, false, "update.pat", "target.bin"), c.code);
+        if (c.old) {
+            EXPECT_EQ(ReadBytes(dir.File("target.bin")), ReadBytes(PatchFixture(c.old)));
+        }
+    }
+}
+
+TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
+    auto& files = platform::SystemFileSystem();
+    const char sep = test::Separator();
+    TempDir root;
+    test::ScopedEnv home("HOME", root.path());
+    test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    const std::string app_dir = root.File("app dir");  // a blank: the path gets quoted
+    const std::string staging = root.File("staging");
+    std::filesystem::create_directories(std::filesystem::u8path(app_dir));
+    std::filesystem::create_directories(std::filesystem::u8path(staging));
+    const std::string fixture = test::TestProgram("restart_fixture_app");
+    const std::string exe = platform::FileNameOf(fixture, sep);
+    WriteBytes(app_dir + sep + exe, ReadBytes(fixture));
+    std::filesystem::permissions(std::filesystem::u8path(app_dir + sep + exe),
+                                 std::filesystem::perms::owner_all);
+    WriteBytes(app_dir + sep + "version.txt", "v1\n");
+    WriteBytes(app_dir + sep + "hold", "");
+    WriteBytes(staging + sep + "version.txt", "v2\n");
+    WriteBytes(staging + sep + exe, ReadBytes(fixture));
+
+    // The hand-off file names the log the restart program writes.
+    auto docs = DocumentsFolder();
+    ASSERT_TRUE(docs.has_value());
+    std::filesystem::create_directories(std::filesystem::u8path(*docs));
+    const std::string log = root.File("restart.log");
+    WriteRestartIni(files, *docs, log);
+
+    test::ChildProcess app(app_dir + sep + exe, {"first", "run"});
+    const std::string result = app_dir + sep + "result.txt";
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return PathExists(result) && !Lines(ReadBytes(result)).empty(); },
+                        std::chrono::seconds(30)));
+    const std::string first = Lines(ReadBytes(result))[0];
+    EXPECT_EQ(first.substr(first.find('|')), "|v1|first|run");
+
+    RestartCommand command;
+    command.process_id = static_cast<std::uint32_t>(std::stoul(first.substr(0, first.find('|'))));
+    command.logging = true;
+    command.current_dir = app_dir;
+    command.separator = sep;
+    command.app_name = exe;
+    command.app_params = "second run";
+    command.staging_dir = staging + sep;
+    command.components = exe + ",version.txt";
+    const std::string line = RestartCommandLine(command);
+    const std::string updater = ExtractUpdater(files, root.path());
+    ASSERT_TRUE(SystemProcessRunner().ShellOpen(updater, line));
+
+    // The restart program must wait while the application still runs.
+    EXPECT_FALSE(test::WaitUntil([&] { return Lines(ReadBytes(result)).size() > 1; },
+                                 std::chrono::milliseconds(700)));
+    EXPECT_EQ(ReadBytes(app_dir + sep + "version.txt"), "v1\n");
+    files.RemoveFile(app_dir + sep + "hold");
+    EXPECT_EQ(app.Wait(std::chrono::seconds(30)), std::optional<int>(0));
+
+    ASSERT_TRUE(test::WaitUntil([&] { return Lines(ReadBytes(result)).size() > 1; },
+                                std::chrono::seconds(60)))
+        << (PathExists(log) ? ReadBytes(log) : "no log");
+    const std::string second = Lines(ReadBytes(result))[1];
+    EXPECT_EQ(second.substr(second.find('|')),
+              "|v2|second|run");  // the parameters as a command line
+    EXPECT_FALSE(PathExists(staging + sep + "version.txt"));
+    EXPECT_FALSE(PathExists(staging + sep + exe));
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            return PathExists(log) && ReadBytes(log).find("kusetup: Started") != std::string::npos;
+        },
+        std::chrono::seconds(30)));
+    EXPECT_NE(ReadBytes(log).find("kusetup: Moved"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kelvra::update

@@ -1,0 +1,105 @@
+#include "restart_program.h"
+
+#include <charconv>
+
+#include "platform/file_system.h"
+#include "tool_common.h"
+#include "update/restart_handoff.h"
+#include "update/update_log.h"
+
+namespace kelvra::tools {
+namespace {
+
+constexpr std::chrono::seconds kWaitLimit{120};
+
+std::string JoinDir(const std::string& dir, const std::string& name) {
+    if (dir.empty())
+        return name;
+    char last = dir.back();
+    return (last == '/' || last == PathSeparator()) ? dir + name : dir + PathSeparator() + name;
+}
+
+void Log(const std::string& text) {
+    LogLine("kusetup", text);
+}
+
+}  // namespace
+
+std::vector<std::string> SplitComponents(const std::string& text) {
+    std::vector<std::string> names;
+    std::string current;
+    for (char c : text + " ") {
+        if (c == ' ' || c == '\t' || c == ',' || c == ';') {
+            if (!current.empty())
+                names.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    return names;
+}
+
+std::optional<RestartRequest> ParseRestartArguments(const std::vector<std::string>& args) {
+    if (args.size() < 5)
+        return std::nullopt;
+    RestartRequest r;
+    const std::string& pid = args[0];
+    auto [end, ec] = std::from_chars(pid.data(), pid.data() + pid.size(), r.process_id);
+    if (ec != std::errc() || end != pid.data() + pid.size())
+        return std::nullopt;
+    if (args[1] != "L" && args[1] != "X")
+        return std::nullopt;
+    r.logging = args[1] == "L";
+    r.application = args[2];
+    r.parameters = args[3];
+    r.staging_dir = args[4];
+    if (r.application.empty())
+        return std::nullopt;
+    std::string text;
+    for (std::size_t i = 5; i < args.size(); ++i)
+        text += args[i] + " ";
+    r.components = SplitComponents(text);
+    return r;
+}
+
+int RunRestart(const RestartRequest& r) {
+    if (r.logging) {
+        auto& files = platform::SystemFileSystem();
+        std::string name = "KUPDATE.LOG";
+        if (auto docs = update::DocumentsFolder()) {
+            std::string ini = JoinDir(*docs, update::kRestartIniFile);
+            if (files.FileExists(ini)) {
+                std::string named = update::ReadRestartIniLogName(files.ReadFile(ini));
+                if (!named.empty())
+                    name = named;
+            }
+        }
+        SetLogFile(name);
+    }
+    Log("Waiting for process " + std::to_string(r.process_id) + " to end");
+    if (!WaitForProcessEnd(r.process_id, kWaitLimit)) {
+        Log("Process " + std::to_string(r.process_id) + " did not end; nothing replaced");
+        return 2;
+    }
+    const std::string app_dir = platform::DirectoryOf(r.application, PathSeparator());
+    int result = 0;
+    for (const std::string& name : r.components) {
+        const std::string from = JoinDir(r.staging_dir, name);
+        const std::string to = JoinDir(app_dir, name);
+        if (MoveReplacing(from, to)) {
+            Log("Moved " + from + " to " + to);
+        } else {
+            Log("Unable to move " + from + " to " + to);
+            result = 3;
+        }
+    }
+    if (!StartApplication(r.application, r.parameters, app_dir)) {
+        Log("Unable to start " + r.application);
+        return 4;
+    }
+    Log("Started " + r.application + " " + r.parameters);
+    return result;
+}
+
+}  // namespace kelvra::tools
