@@ -9,6 +9,7 @@
 #include "engine_fixture.h"
 #include "headless_ui.h"
 #include "platform/error.h"
+#include "platform/file_system.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -206,6 +207,34 @@ TEST_F(EngineTest, LoginWindowCheckerUsesTheWindowProperties) {
     windows::UpdateChecker& port = checker;
     EXPECT_TRUE(port.NewVersionAvailable(false));
     EXPECT_EQ(LoggedIds(), (Ids{918, 921, 915, 926, 928, 929, 949, 949}));
+}
+
+TEST_F(EngineTest, WhatsNewTextReachesItsHandler) {
+    HttpResponse notes;
+    notes.body = "Line one\r\nLine two\r\n";
+    server_.Serve("/notes.txt", notes);
+    auto engine = MakeEngine(ServeControlFile(
+        "[update]\ndate=01/01/2099\n[whatsnew]\nfile=" + server_.Url("/notes.txt") + "\n"));
+    std::vector<std::string> seen;
+    engine->OnDownloadedWhatsNew = [&](TUpdateEngine&, const update::StringList& text, int& res) {
+        EXPECT_EQ(res, 1);
+        seen = text;
+    };
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    EXPECT_EQ(seen, (std::vector<std::string>{"Line one", "Line two"}));
+    EXPECT_EQ(LoggedIds(), (Ids{918, 921, 915, 926, 928, 929, 937, 915, 949, 949}));
+    EXPECT_TRUE(TempFiles().empty());  // the notes copy is deleted as well
+}
+
+TEST_F(EngineTest, InitPathMovesToTheExecutableDirectory) {
+    const auto before = std::filesystem::current_path();
+    ScriptedInternet net;
+    net.offline = true;
+    auto engine = MakeEngine("http://localhost:1/update.inf", nullptr, &net);
+    EXPECT_FALSE(engine->NewVersionAvailable(true));
+    const auto exe = std::filesystem::path(platform::SystemFileSystem().ExecutablePath());
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), exe.parent_path()));
+    std::filesystem::current_path(before);
 }
 
 TEST_F(EngineTest, FileUpdateCopiesLocalFiles) {
