@@ -20,8 +20,8 @@ ATOM RegisterParkingClass() {
 
 }  // namespace
 
-Win32BrowserBackend::Win32BrowserBackend(ContainerOf container)
-    : container_(std::move(container)) {}
+Win32BrowserBackend::Win32BrowserBackend(ContainerOf container, ExternalResolver external)
+    : container_(std::move(container)), external_(std::move(external)) {}
 
 Win32BrowserBackend::~Win32BrowserBackend() {
     if (parking_ && IsWindow(parking_))
@@ -36,6 +36,10 @@ HWND Win32BrowserBackend::Container(const ui::Form& form) const {
     if (container_)
         return container_(form);
     return static_cast<HWND>(form.Handle());
+}
+
+IDispatch* Win32BrowserBackend::ResolveExternal(const Dispatch& external) const {
+    return external_ ? external_(external) : nullptr;
 }
 
 HWND Win32BrowserBackend::ParkingWindow() {
@@ -58,8 +62,9 @@ void Win32BrowserBackend::Forget(Win32BrowserControl* control) {
     controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
 }
 
-std::unique_ptr<Win32BrowserBackend> MakeBrowserBackend() {
-    return std::make_unique<Win32BrowserBackend>();
+std::unique_ptr<Win32BrowserBackend> MakeBrowserBackend(ExternalResolver external) {
+    return std::make_unique<Win32BrowserBackend>(Win32BrowserBackend::ContainerOf{},
+                                                 std::move(external));
 }
 
 }  // namespace kelvra::browser::win32

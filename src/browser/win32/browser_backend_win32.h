@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "browser/browser_control.h"
+#include "browser/win32/com_dispatch.h"
 
 namespace kelvra::ui {
 class Form;
@@ -22,12 +23,14 @@ class Win32BrowserBackend final : public BrowserBackend {
   public:
     // Where a form's browser is placed; by default the form's own window (Form::Handle()).
     using ContainerOf = std::function<HWND(const ui::Form& form)>;
-    explicit Win32BrowserBackend(ContainerOf container = {});
+    explicit Win32BrowserBackend(ContainerOf container = {}, ExternalResolver external = {});
     ~Win32BrowserBackend() override;
 
     std::unique_ptr<BrowserControl> CreateControl(THostedBrowser& browser) override;
 
     HWND Container(const ui::Form& form) const;
+    // The IDispatch of an external object that is no ComDispatch, through the resolver.
+    IDispatch* ResolveExternal(const Dispatch& external) const;
     // The hidden window parked control windows live in (created on first use).
     HWND ParkingWindow();
     // The container window is about to be recreated: every browser placed in it keeps its
@@ -41,11 +44,13 @@ class Win32BrowserBackend final : public BrowserBackend {
 
   private:
     ContainerOf container_;
+    ExternalResolver external_;
     HWND parking_ = nullptr;
     std::vector<Win32BrowserControl*> controls_;
 };
 
-// The backend the executable's entry point uses.
-std::unique_ptr<Win32BrowserBackend> MakeBrowserBackend();
+// The backend the executable's entry point uses. external resolves the automation side's
+// external objects when they are not ComDispatch objects.
+std::unique_ptr<Win32BrowserBackend> MakeBrowserBackend(ExternalResolver external = {});
 
 }  // namespace kelvra::browser::win32

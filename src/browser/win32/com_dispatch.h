@@ -7,6 +7,8 @@
 
 #include <oaidl.h>
 
+#include <functional>
+
 #include "browser/browser_control.h"
 
 namespace kelvra::browser::win32 {
@@ -16,5 +18,9 @@ class ComDispatch : public Dispatch {
     // The object's IDispatch with a new reference for the caller; null when it has none.
     virtual IDispatch* NewReference() const = 0;
 };
+
+// Finds the IDispatch of an external object that is not a ComDispatch (the entry point
+// knows the automation side's own wrapper); returns it with a new reference, or null.
+using ExternalResolver = std::function<IDispatch*(const Dispatch& external)>;
 
 }  // namespace kelvra::browser::win32

@@ -17,8 +17,9 @@
 #include <atomic>
 
 namespace kelvra::browser {
+class Dispatch;
 class THostedBrowser;
-}
+}  // namespace kelvra::browser
 
 namespace kelvra::browser::win32 {
 
@@ -34,6 +35,9 @@ class SiteOwner {
     virtual IWebBrowser2& WebBrowser() = 0;
     // The control asked to be placed there.
     virtual void MoveControl(const RECT& rect) = 0;
+    // The page's IDispatch for a window's external object, with a reference for the page;
+    // null when the object has none.
+    virtual IDispatch* ExternalDispatch(const Dispatch& external) const = 0;
 };
 
 class HostSite final : public IOleClientSite,

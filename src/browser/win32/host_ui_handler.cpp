@@ -1,6 +1,5 @@
 // IDocHostUIHandler2 and IDocHostShowUI of the host site.
 #include "browser/doc_host.h"
-#include "browser/win32/com_dispatch.h"
 #include "browser/win32/com_util.h"
 #include "browser/win32/host_answer.h"
 #include "browser/win32/host_site.h"
@@ -103,8 +102,8 @@ STDMETHODIMP HostSite::GetExternal(IDispatch** ppDispatch) {
         std::shared_ptr<Dispatch> external;
         AnswerGetExternal(b, external);
         // Only a COM object can be handed to the page; anything else leaves it without one.
-        if (auto* com = dynamic_cast<const ComDispatch*>(external.get()))
-            *ppDispatch = com->NewReference();
+        if (external && owner_)
+            *ppDispatch = owner_->ExternalDispatch(*external);
         return *ppDispatch ? kSOk : kSFalse;
     });
 }

@@ -2,6 +2,7 @@
 
 #include "browser/hosted_browser.h"
 #include "browser/win32/browser_backend_win32.h"
+#include "browser/win32/com_dispatch.h"
 #include "browser/win32/event_sink.h"
 #include "browser/win32/guids.h"
 #include "browser/win32/html_document_win32.h"
@@ -140,6 +141,12 @@ RECT Win32BrowserControl::ControlRect() const {
 void Win32BrowserControl::MoveControl(const RECT& rect) {
     if (in_place_)
         in_place_->SetObjectRects(&rect, &rect);
+}
+
+IDispatch* Win32BrowserControl::ExternalDispatch(const Dispatch& external) const {
+    if (auto* com = dynamic_cast<const ComDispatch*>(&external))
+        return com->NewReference();
+    return backend_.ResolveExternal(external);
 }
 
 void Win32BrowserControl::Activate() {

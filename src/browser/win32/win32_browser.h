@@ -64,6 +64,7 @@ class Win32BrowserControl final : public BrowserControl, private SiteOwner {
     RECT ControlRect() const override;
     IWebBrowser2& WebBrowser() override;
     void MoveControl(const RECT& rect) override;
+    IDispatch* ExternalDispatch(const Dispatch& external) const override;
 
     // Client site, InitNew, IOleControl and IDispatch, the sinks, and the ambient notice;
     // runs once, on the first property read or placement.

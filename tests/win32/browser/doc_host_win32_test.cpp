@@ -308,6 +308,16 @@ TEST(DocHostWin32, ContextMenuAndExternalObjectComeFromTheWindow) {
     };
     EXPECT_EQ(ui->GetExternal(&external), S_FALSE) << "not a COM object: no external object";
     EXPECT_EQ(external, nullptr);
+
+    // The automation side's own wrapper, found through the entry point's resolver.
+    h.resolve = [&](const Dispatch&) -> IDispatch* {
+        object.AddRef();
+        return &object;
+    };
+    ASSERT_EQ(ui->GetExternal(&external), S_OK);
+    EXPECT_EQ(external, static_cast<IDispatch*>(&object));
+    external->Release();
+    EXPECT_EQ(object.refs, 0u);
 }
 
 TEST(DocHostWin32, SiteOutlivingItsBrowserAnswersUnexpected) {

@@ -38,7 +38,11 @@ struct Hosted {
     HWND window;
     headless::HeadlessUi ui;
     headless::HeadlessBoxes boxes{ui};
-    Win32BrowserBackend backend{[this](const ui::Form&) { return window; }};
+    // Stands in for the entry point's resolver of the automation side's objects.
+    ExternalResolver resolve;
+    Win32BrowserBackend backend{
+        [this](const ui::Form&) { return window; },
+        [this](const Dispatch& d) { return resolve ? resolve(d) : nullptr; }};
     ui::Application app{ui, boxes};
     HostForm& form = app.CreateForm<HostForm>(backend);
     THostedBrowser& browser = form.Browser1;
