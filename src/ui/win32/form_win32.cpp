@@ -107,6 +107,7 @@ void Win32ControlPeer::SyncCommon(bool with_caption) {
 Win32Form::Win32Form(Win32Ui& ui, Form& form) : ui_(ui), form_(form) {
     const std::wstring class_name = Widen(form.ClassName().empty() ? "TForm" : form.ClassName());
     RegisterFormClass(class_name);
+    is_main_ = form.app().MainForm() == nullptr;
     // The first form is the main window: it owns the task-bar button. Later forms are
     // owned by the main window while it is shown, else by our active window, so that
     // the login window of a start has a task-bar button of its own.
@@ -151,7 +152,7 @@ DWORD Win32Form::Style() const {
 DWORD Win32Form::ExStyle() const {
     if (form_.definition().border == BorderStyle::Dialog)
         return WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
-    return form_.app().MainForm() == nullptr ? WS_EX_APPWINDOW : 0;
+    return is_main_ ? WS_EX_APPWINDOW : 0;
 }
 
 Rect Win32Form::FrameExtra() const {
@@ -355,6 +356,11 @@ LRESULT Win32Form::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             TrackNativeState();
             return r;
         }
+        case WM_SETFONT:
+            font_ = reinterpret_cast<HFONT>(wp);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(font_);
         case DM_GETDEFID:
             for (Win32ControlPeer* p : peers_)
                 if (p->control().Kind() == ControlKind::Button &&

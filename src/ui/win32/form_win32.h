@@ -75,8 +75,10 @@ class Win32Form final : public NativeForm {
     Win32Ui& ui_;
     Form& form_;
     HWND hwnd_ = nullptr;
+    bool is_main_ = false;  // the first form: it owns the task-bar button
     bool updating_ = false;
     bool ordered_ = false;
+    HFONT font_ = nullptr;
     std::string caption_;
     Rect applied_{-1, -1, -1, -1};
     std::vector<Win32ControlPeer*> peers_;

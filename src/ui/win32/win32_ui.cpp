@@ -167,6 +167,22 @@ void Win32Ui::Process(Application& app, MSG& msg) {
     DispatchMessageW(&msg);
 }
 
+void Win32Ui::ProcessPendingMessages() {
+    MSG msg{};
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that owns it
+            return;
+        }
+        if (app_ != nullptr) {
+            Process(*app_, msg);
+        } else {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
 void Win32Ui::RunLoop(Application& app) {
     app_ = &app;
     MSG msg{};
