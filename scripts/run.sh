@@ -23,7 +23,7 @@ build=$(cd "$build" && pwd)
 bin=$build/bin
 demo=$build/demo-run
 rm -rf "$demo"
-mkdir -p "$demo"/{home,config/kelvraeduConfig,cache,data,registry,whiteboard,runtime}
+mkdir -p "$demo"/{home/Documents,config/kelvraeduConfig,cache,data,registry,whiteboard,runtime}
 chmod 700 "$demo/runtime"
 
 pids=()
@@ -55,6 +55,8 @@ echo "Demo platform: http://$webroot/site/login (requests in $demo/requests.log)
 echo "Sign in with any user name; switch the update offer with:"
 echo "  curl 'http://$webroot/demo/update?offer=newer'"
 
+# The update check keeps its downloads in the working folder.
+cd "$demo"
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   "$bin/kelvra-whiteboard" >/dev/null 2>&1 &
   pids+=($!)

@@ -230,20 +230,45 @@ TEST_F(ClientE2e, SettingsDialogChangesTheWebRootAndTheLoginPageReloadsFromIt) {
     EXPECT_TRUE(Contains(test::ReadBytes(home.SettingsFile()), "webroot=" + other.webroot()));
 }
 
-TEST_F(ClientE2e, SecondStartShowsTheSingleInstanceMessageAndExitsZero) {
+TEST_F(ClientE2e, SecondStartShowsTheSingleInstanceMessageAndClosingTheLoginEndsTheFirst) {
     auto client = home.Start();
-    WaitLogin();
+    XWindow login = WaitLogin();
     auto second = home.Start();
     EXPECT_EQ(second->Wait(20s), 0);
     EXPECT_TRUE(Contains(Dialogs(), "已经有一个Kelvra教学云客户端在运行了!")) << Dialogs();
     EXPECT_EQ(VisibleWindows(desktop, kWindowText).size(), 1u) << "no second window";
-}
 
-TEST_F(ClientE2e, ClosingTheLoginWindowEndsTheClient) {
-    auto client = home.Start();
-    XWindow login = WaitLogin();
+    // Closing the login window before signing in ends the running copy.
     login.ClickHeader(800 - 27, 20);
     EXPECT_EQ(client->Wait(20s), 0);
+}
+
+TEST_F(ClientE2e, UpdateQuestionNoKeepsTheLoginPageYesStartsTheUpdaterAndEnds) {
+    site.OfferUpdate(true);
+    {
+        auto client = home.Start();  // no answer listed: the question is answered No
+        XWindow login = WaitLogin();
+        EXPECT_TRUE(test::WaitUntil(
+            [&] { return Contains(Dialogs(), "发现软件新的版本，是否退出当前运行程序升级？"); },
+            20s))
+            << Dialogs();
+        EXPECT_TRUE(Contains(Dialogs(), "caption=\"系统提示\""));
+        EXPECT_TRUE(Contains(Dialogs(), "buttons=YesNo"));
+        EXPECT_TRUE(site.Saw("GET /kelvraeduclient/update.inf 200"));
+        auto g = login.Get();
+        ASSERT_TRUE(g);
+        EXPECT_TRUE(g->viewable) << "No leaves the login page";
+        EXPECT_FALSE(client->Wait(500ms).has_value());
+        EXPECT_FALSE(test::PathExists(home.UpdaterLog()));
+        login.ClickHeader(800 - 27, 20);
+        ASSERT_EQ(client->Wait(20s), 0);
+    }
+    home.AnswerDialogs({"Yes"});
+    auto client = home.Start();
+    EXPECT_EQ(client->Wait(40s), 0) << "Yes ends the client\n" << Dialogs();
+    EXPECT_TRUE(test::WaitUntil([&] { return test::PathExists(home.UpdaterLog()); }, 10s));
+    EXPECT_TRUE(
+        Contains(test::ReadBytes(home.UpdaterLog()), "updater.exe started with 0 arguments"));
 }
 
 }  // namespace

@@ -118,10 +118,11 @@ bool XWindow::ShowsDemoPage() const {
     const auto g = Get();
     if (!g || !g->viewable)
         return false;
-    const std::string crop = std::to_string(g->width) + "x" + std::to_string(g->height) + "+" +
-                             std::to_string(g->x) + "+" + std::to_string(g->y);
-    const auto out = desktop_->X("import -window root png:- | convert png:- -crop " + crop +
-                                 " -fill black +opaque '#1F5FA8' -format '%[fx:mean>0]' info:");
+    // A strip across the top of the page, where the demo pages draw their header.
+    const std::string crop = "200x24+" + std::to_string(g->x + 4) + "+" + std::to_string(g->y + 48);
+    const auto out = desktop_->X("import -window root -crop " + crop +
+                                 " png:- | convert png:- -fill black +opaque '#1F5FA8' "
+                                 "-format '%[fx:mean>0]' info:");
     return out && out->rfind("1", 0) == 0;
 }
 
@@ -190,9 +191,11 @@ void DemoSite::OfferUpdate(bool newer) const {
                                 "/demo/update?offer=" + (newer ? "newer" : "current")));
 }
 
-ClientHome::ClientHome(const Desktop& desktop, const std::string& webroot) : desktop_(desktop) {
-    for (const char* sub : {"/home", "/config", "/config/kelvraeduConfig", "/cache", "/data",
-                            "/registry", "/runtime", "/whiteboard"})
+ClientHome::ClientHome(const Desktop& desktop, const std::string& webroot)
+    : desktop_(desktop), update_host_(webroot) {
+    // A desktop user's home has its Documents folder (the update log goes there).
+    for (const char* sub : {"/home", "/home/Documents", "/config", "/config/kelvraeduConfig",
+                            "/cache", "/data", "/registry", "/runtime", "/whiteboard"})
         ::mkdir((root() + sub).c_str(), 0700);
     test::WriteBytes(SettingsFile(), "[SYSTEM]\r\nwebroot=" + webroot + "\r\n");
     test::WriteBytes(DialogScript(), "");

@@ -19,6 +19,7 @@
 #include "platform/registry.h"
 #include "ui/application.h"
 #include "ui/gtk/gtk_ui.h"
+#include "update/update_checker.h"
 #include "windows/entry.h"
 
 namespace {
@@ -64,18 +65,21 @@ int RunLinuxClient() {
     launch.separator = files.Separator();
     bridge::SetLaunchPorts(launch);
 
-    windows::WindowsContext context{*browsers,
-                                    platform::SystemEnvironment(),
-                                    files,
-                                    platform::SystemRegistry(),
-                                    platform::SystemCodePage(),
-                                    shell,
-                                    state,
-                                    bridge::NewExternalObject,
-                                    nullptr,  // no update engine in this build yet
-                                    KELVRA_DEFAULT_WEBROOT,
-                                    KELVRA_FALLBACK_WEBROOT,
-                                    UpdateHost()};
+    windows::WindowsContext context{
+        *browsers,
+        platform::SystemEnvironment(),
+        files,
+        platform::SystemRegistry(),
+        platform::SystemCodePage(),
+        shell,
+        state,
+        bridge::NewExternalObject,
+        [&app](const windows::UpdateEngineProperties& properties, ui::NativeWindow owner) {
+            return std::make_unique<update::EngineUpdateChecker>(properties, owner, &app);
+        },
+        KELVRA_DEFAULT_WEBROOT,
+        KELVRA_FALLBACK_WEBROOT,
+        UpdateHost()};
     windows::ClientPorts ports{app, platform::SystemNamedMutexes(), context, nullptr};
     const int code = windows::RunClient(ports);
     app.DestroyForms();  // before the browser backend goes

@@ -92,6 +92,11 @@ void GtkBackend::WakeUp() {
     g_main_context_wakeup(nullptr);
 }
 
+void GtkBackend::ProcessPendingMessages() {
+    while (g_main_context_pending(nullptr))
+        g_main_context_iteration(nullptr, FALSE);
+}
+
 Rect GtkBackend::Screen() const {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);

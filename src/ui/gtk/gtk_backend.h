@@ -26,6 +26,7 @@ class GtkBackend final : public Backend {
     void Post(std::function<void()> task) override;
     void WakeUp() override;
     Rect Screen() const override;
+    void ProcessPendingMessages() override;
 
     const GtkUiOptions& options() const { return options_; }
     void Register(GtkForm* form);
