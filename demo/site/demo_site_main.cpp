@@ -165,6 +165,8 @@ int main(int argc, char** argv) {
             "\x00\x00\x00\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;";
         res.set_content(std::string(kGif, sizeof kGif - 1), "image/gif");
     });
+    server.Get("/demo/loaded",
+               [&](const httplib::Request&, httplib::Response& res) { res.status = 204; });
     server.Get("/demo/result", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content("logged", "text/plain");
     });

@@ -64,7 +64,10 @@ std::string LoginPage(bool expired, const std::string& failed_user) {
                     "<p><label>密码 <input id=\"password\" name=\"password\" "
                     "type=\"password\" value=\"demo\"></label></p>"
                     "<p><button id=\"signin\" type=\"submit\">登录</button></p>"
-                    "</form></main>");
+                    "</form></main>"
+                    // Tells the server when the page has loaded, for the start-up benchmark.
+                    "<script>window.addEventListener('load',function(){"
+                    "fetch('/demo/loaded');});</script>");
 }
 
 std::string HomePage(const std::string& user) {
