@@ -1,0 +1,60 @@
+#include "app/win32/client_wiring.h"
+
+#include <cstdlib>
+
+#include "bridge/automation_server.h"
+#include "bridge/external_object.h"
+#include "bridge/whiteboard_launch.h"
+#include "bridge/whiteboard_ports.h"
+#include "browser/win32/browser_backend_win32.h"
+#include "platform/code_page.h"
+#include "platform/file_system.h"
+#include "platform/registry.h"
+
+namespace kelvra::app::win32 {
+
+ClientWiring::ClientWiring(std::vector<std::string> arguments, const windows::ProcessState& state,
+                           ui::MessageBoxes& boxes)
+    : arguments_(std::move(arguments)), browsers_(browser::win32::MakeBrowserBackend()) {
+    bridge::LaunchPorts launch;
+    launch.whiteboard_path = [&state] { return state.WhiteboardPath; };
+    launch.registry = &platform::SystemRegistry();
+    launch.code_page = &platform::SystemCodePage();
+    launch.windows = &bridge::SystemWhiteboardWindows();
+    launch.shell = &bridge::SystemShell();
+    launch.boxes = &boxes;
+    launch.separator = platform::SystemFileSystem().Separator();
+    bridge::SetLaunchPorts(launch);
+}
+
+ClientWiring::~ClientWiring() {
+    Finish();
+}
+
+windows::ExternalObjectFactory ClientWiring::ExternalObjects() const {
+    return [] { return bridge::NewExternalObject(); };
+}
+
+windows::UpdateCheckerFactory ClientWiring::UpdateCheckers() const {
+    // The update engine (src/update) offers no version check to place on the login window
+    // yet: its timer runs and checks nothing.
+    return nullptr;
+}
+
+std::function<bool(ui::Application&)> ClientWiring::Initialization() const {
+    return bridge::AutomationServerInitializer(arguments_);
+}
+
+void ClientWiring::Finish() {
+    if (finished_)
+        return;
+    finished_ = true;
+    bridge::StopAutomationServer();
+}
+
+std::string ClientWiring::UpdateHost() {
+    const char* demo = std::getenv("KELVRA_DEMO_UPDATE_HOST");
+    return demo != nullptr && *demo != '\0' ? demo : KELVRA_UPDATE_HOST;
+}
+
+}  // namespace kelvra::app::win32

@@ -1,0 +1,15 @@
+# The Windows client: version resource, manifest, the type library and, once tools/ makes
+# them, the update engine's carried programs (RCDATA "UPD" and "UTIL").
+add_executable(kelvraedu WIN32 client_main.cpp client_wiring.cpp kelvraedu.rc)
+target_include_directories(kelvraedu PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+set_source_files_properties(kelvraedu.rc PROPERTIES OBJECT_DEPENDS
+                            ${CMAKE_CURRENT_SOURCE_DIR}/kelvraedu.exe.manifest)
+target_link_libraries(kelvraedu PRIVATE kelvra_process_setup kelvra_ui_win32 kelvra_windows
+                                        kelvra_browser kelvra_bridge kelvra_bridge_typelib)
+set_target_properties(kelvraedu PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+kelvra_warnings(kelvraedu)
+if(EXISTS ${PROJECT_SOURCE_DIR}/cmake/KelvraCarriedPrograms.cmake
+   AND EXISTS ${PROJECT_SOURCE_DIR}/tools/carried.cmake)
+    include(${PROJECT_SOURCE_DIR}/cmake/KelvraCarriedPrograms.cmake)
+    kelvra_carry_update_programs(kelvraedu)
+endif()

@@ -1,0 +1,222 @@
+// The real Windows executable: it starts and shows the login window, the settings dialog
+// reached from the login window's title bar writes the settings file, closing the login
+// window ends the process, a second copy is refused, and its identity reads back.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "platform/win32/wide.h"
+#include "screenshot.h"
+#include "test_support.h"
+#include "ui/dialog_script.h"
+
+namespace kelvra::test {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::win32::Widen;
+
+constexpr auto kStartDeadline = 60s;
+
+std::string Executable() {
+    return TestProgram("kelvraedu");
+}
+
+HWND VisibleLoginWindow() {
+    HWND login = FindWindowW(L"TFrmLogin", nullptr);
+    return login != nullptr && IsWindowVisible(login) ? login : nullptr;
+}
+
+// Under Wine without a window manager nothing draws the frames and captions, and Wine's
+// fonts carry no Chinese: Wine draws the frames itself when told so, and Tahoma links to
+// the system's CJK font. Keys that Windows does not read; for the screenshot only.
+void PrepareWineDisplay() {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        const wchar_t value[] = L"N";
+        RegSetValueExW(key, L"Decorated", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                       sizeof value);
+        RegCloseKey(key);
+    }
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                        L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink", 0,
+                        nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        const wchar_t link[] = L"wqy-microhei.ttc,WenQuanYi Micro Hei\0";
+        RegSetValueExW(key, L"Tahoma", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(link),
+                       sizeof link);
+        RegCloseKey(key);
+    }
+}
+
+struct ClientRun {
+    TempDir appdata;
+    TempDir scratch;
+    std::string script = scratch.File("dialogs.txt");
+
+    std::vector<std::string> Env() const {
+        return {"APPDATA=" + appdata.path(), "KELVRA_DIALOG_SCRIPT=" + script};
+    }
+    std::string SettingsFile() const {
+        return appdata.File("kelvraeduConfig") + Separator() + "sysparams.ini";
+    }
+    std::vector<ui::ScriptRecord> Records() const {
+        return PathExists(script) ? ui::ReadScriptRecords(ReadBytes(script))
+                                  : std::vector<ui::ScriptRecord>{};
+    }
+};
+
+TEST(KelvraeduExe, ShowsTheLoginWindowWritesSettingsThroughTheDialogAndEndsWhenClosed) {
+    PrepareWineDisplay();
+    ClientRun run;
+    WriteBytes(run.script, "answer: OK edt_webroot=\"127.0.0.1:9\"\n");
+    ChildProcess client(Executable(), {}, run.Env());
+    ASSERT_TRUE(WaitUntil([] { return VisibleLoginWindow() != nullptr; }, kStartDeadline))
+        << "no login window";
+    HWND login = VisibleLoginWindow();
+    EXPECT_TRUE(run.Records().empty()) << ReadBytes(run.script);
+    // The main window exists but stays hidden while the login window runs.
+    HWND main = FindWindowW(L"TFrmMain", nullptr);
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(IsWindowVisible(main));
+    RECT client_rect{};
+    GetClientRect(login, &client_rect);
+    EXPECT_EQ(client_rect.right, 800);
+    EXPECT_EQ(client_rect.bottom, 460);
+    wchar_t caption[64] = {};
+    GetWindowTextW(login, caption, 64);
+    EXPECT_STREQ(caption, L"Kelvra教学云平台");
+
+    const std::string shot = TestBinDir() + Separator() + "kelvraedu-login.png";
+    EXPECT_TRUE(WaitUntil([&] { return SaveWindowPng(login, shot); }, 10s));
+
+    HWND strip = FindWindowExW(login, nullptr, L"KelvraTitleBar", nullptr);
+    HWND settings = FindWindowExW(strip, nullptr, L"Button", L"系统设置");
+    ASSERT_NE(settings, nullptr);
+    PostMessageW(settings, BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return PathExists(run.SettingsFile()) &&
+                   ReadBytes(run.SettingsFile()).find("webroot=127.0.0.1:9") != std::string::npos;
+        },
+        30s))
+        << ReadBytes(run.script);
+    const auto records = run.Records();
+    ASSERT_EQ(records.size(), 1u) << ReadBytes(run.script);
+    EXPECT_EQ(records[0].kind, "prompt");
+    EXPECT_EQ(records[0].fields.at("caption"), "系统设置");
+    EXPECT_EQ(records[0].answer, "OK");
+    ASSERT_TRUE(WaitUntil(
+        [] {
+            HWND dialog = FindWindowW(L"TFrmsysSet", nullptr);
+            return dialog != nullptr && !IsWindowVisible(dialog);
+        },
+        10s));
+
+    // Closing the login window before sign-in ends the client.
+    PostMessageW(login, WM_CLOSE, 0, 0);
+    const auto code = client.Wait(30s);
+    ASSERT_TRUE(code.has_value()) << "the client did not end";
+    EXPECT_EQ(*code, 0);
+    EXPECT_EQ(FindWindowW(L"TFrmLogin", nullptr), nullptr);
+}
+
+TEST(KelvraeduExe, ASecondCopyShowsTheMessageAndEndsWhileTheFirstRunsOn) {
+    ClientRun first_run;
+    ChildProcess first(Executable(), {}, first_run.Env());
+    ASSERT_TRUE(WaitUntil([] { return VisibleLoginWindow() != nullptr; }, kStartDeadline));
+    HWND login = VisibleLoginWindow();
+
+    ClientRun second_run;
+    ChildProcess second(Executable(), {}, second_run.Env());
+    const auto code = second.Wait(30s);
+    ASSERT_TRUE(code.has_value()) << "the second copy did not end";
+    EXPECT_EQ(*code, 0);
+    const auto records = second_run.Records();
+    ASSERT_EQ(records.size(), 1u) << ReadBytes(second_run.script);
+    EXPECT_EQ(records[0].kind, "box");
+    EXPECT_EQ(records[0].fields.at("caption"), "Kelvra教学云客户端");
+    EXPECT_EQ(records[0].fields.at("text"), "已经有一个Kelvra教学云客户端在运行了!");
+    EXPECT_EQ(records[0].fields.at("buttons"), "OK");
+    EXPECT_EQ(records[0].fields.at("icon"), "Information");
+
+    // The first copy is unaffected.
+    EXPECT_FALSE(first.Wait(0ms).has_value());
+    EXPECT_EQ(VisibleLoginWindow(), login);
+    PostMessageW(login, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.Wait(30s), 0);
+}
+
+std::wstring VersionString(const std::vector<char>& block, const wchar_t* name, bool& present) {
+    void* value = nullptr;
+    UINT length = 0;
+    const std::wstring key = std::wstring(L"\\StringFileInfo\\080404B0\\") + name;
+    present = VerQueryValueW(block.data(), key.c_str(), &value, &length) != FALSE;
+    if (!present || length == 0)
+        return {};
+    return std::wstring(static_cast<const wchar_t*>(value)).substr(0, length);
+}
+
+TEST(KelvraeduExe, IdentityReadsBackThroughTheSystem) {
+    const std::wstring exe = Widen(Executable());
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
+    ASSERT_GT(size, 0u);
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00010002u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00010002u);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    ASSERT_GE(length, 4u);
+    EXPECT_EQ(translation[0], 0x0804);  // Chinese (Simplified)
+
+    bool present = false;
+    EXPECT_EQ(VersionString(block, L"FileVersion", present), L"1.0.1.2");
+    EXPECT_TRUE(present);
+    EXPECT_EQ(VersionString(block, L"ProductVersion", present), L"1.0.0.0");
+    EXPECT_TRUE(present);
+    for (const wchar_t* name :
+         {L"CompanyName", L"FileDescription", L"InternalName", L"LegalCopyright",
+          L"LegalTrademarks", L"OriginalFilename", L"ProductName", L"Comments"}) {
+        const std::wstring value = VersionString(block, name, present);
+        EXPECT_TRUE(present) << platform::win32::Narrow(name);
+        EXPECT_EQ(value.find_first_not_of(L'\0'), std::wstring::npos)
+            << platform::win32::Narrow(name);
+    }
+
+    HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(manifest, nullptr);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
+                           SizeofResource(module, manifest));
+    EXPECT_NE(text.find("level=\"asInvoker\" uiAccess=\"false\""), std::string::npos);
+    EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+              std::string::npos);
+    EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), L"TYPELIB"), nullptr);
+    // The update engine's carried programs: the packed restart program and the patcher.
+    HRSRC upd = FindResourceW(module, L"UPD", MAKEINTRESOURCEW(10));
+    HRSRC util = FindResourceW(module, L"UTIL", MAKEINTRESOURCEW(10));
+    ASSERT_NE(upd, nullptr);
+    ASSERT_NE(util, nullptr);
+    const auto* packed = static_cast<const char*>(LockResource(LoadResource(module, upd)));
+    EXPECT_EQ(std::string(packed, 4), "SZDD");
+    const auto* patcher = static_cast<const char*>(LockResource(LoadResource(module, util)));
+    EXPECT_EQ(std::string(patcher, 2), "MZ");
+    FreeLibrary(module);
+}
+
+}  // namespace
+}  // namespace kelvra::test
