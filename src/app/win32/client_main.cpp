@@ -48,6 +48,7 @@ int RunKelvraClient() {
         app::win32::ClientWiring wiring(Arguments(), state, boxes);
         ui::win32::Win32Ui ui;
         app::win32::Win32WindowsShell shell;
+        ui::Application application(ui, boxes);
         windows::WindowsContext context{wiring.Browsers(),
                                         platform::SystemEnvironment(),
                                         platform::SystemFileSystem(),
@@ -56,14 +57,14 @@ int RunKelvraClient() {
                                         shell,
                                         state,
                                         wiring.ExternalObjects(),
-                                        wiring.UpdateCheckers(),
+                                        app::win32::ClientWiring::UpdateCheckers(application),
                                         KELVRA_DEFAULT_WEBROOT,
                                         KELVRA_FALLBACK_WEBROOT,
                                         app::win32::ClientWiring::UpdateHost()};
-        ui::Application app(ui, boxes);
-        windows::ClientPorts ports{app, platform::SystemNamedMutexes(), context,
+        windows::ClientPorts ports{application, platform::SystemNamedMutexes(), context,
                                    wiring.Initialization()};
         exit_code = windows::RunClient(ports);
+        application.DestroyForms();  // before the context and the browser backend go
         wiring.Finish();
     }  // windows, browsers and the browser backend are released before OLE goes
     browser_process.End();

@@ -6,16 +6,26 @@
 #include "bridge/external_object.h"
 #include "bridge/whiteboard_launch.h"
 #include "bridge/whiteboard_ports.h"
+#include "bridge/win32/external_dispatch.h"
 #include "browser/win32/browser_backend_win32.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
+#include "update/update_checker.h"
 
 namespace kelvra::app::win32 {
 
 ClientWiring::ClientWiring(std::vector<std::string> arguments, const windows::ProcessState& state,
                            ui::MessageBoxes& boxes)
-    : arguments_(std::move(arguments)), browsers_(browser::win32::MakeBrowserBackend()) {
+    : arguments_(std::move(arguments)),
+      // The page gets the IDispatch of the automation object that the bridge made.
+      browsers_(browser::win32::MakeBrowserBackend([](const browser::Dispatch& external) {
+          const auto* object = dynamic_cast<const bridge::win32::ExternalDispatch*>(&external);
+          if (object == nullptr || object->get() == nullptr)
+              return static_cast<IDispatch*>(nullptr);
+          object->get()->AddRef();
+          return object->get();
+      })) {
     bridge::LaunchPorts launch;
     launch.whiteboard_path = [&state] { return state.WhiteboardPath; };
     launch.registry = &platform::SystemRegistry();
@@ -35,10 +45,11 @@ windows::ExternalObjectFactory ClientWiring::ExternalObjects() const {
     return [] { return bridge::NewExternalObject(); };
 }
 
-windows::UpdateCheckerFactory ClientWiring::UpdateCheckers() const {
-    // The update engine (src/update) offers no version check to place on the login window
-    // yet: its timer runs and checks nothing.
-    return nullptr;
+windows::UpdateCheckerFactory ClientWiring::UpdateCheckers(ui::Application& app) {
+    return [&app](const windows::UpdateEngineProperties& properties,
+                  ui::NativeWindow owner) -> std::unique_ptr<windows::UpdateChecker> {
+        return std::make_unique<update::EngineUpdateChecker>(properties, owner, &app);
+    };
 }
 
 std::function<bool(ui::Application&)> ClientWiring::Initialization() const {

@@ -32,8 +32,8 @@ class ClientWiring {
     browser::BrowserBackend& Browsers() { return *browsers_; }
     // A new page-facing automation object per request of a page.
     windows::ExternalObjectFactory ExternalObjects() const;
-    // The login window's update engine; null while the build has none to offer.
-    windows::UpdateCheckerFactory UpdateCheckers() const;
+    // The login window's update engine, pumping app's messages while it downloads.
+    static windows::UpdateCheckerFactory UpdateCheckers(ui::Application& app);
     // The application object's initialisation: the automation server's switches and its
     // termination check.
     std::function<bool(ui::Application&)> Initialization() const;

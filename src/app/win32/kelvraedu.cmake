@@ -5,7 +5,8 @@ target_include_directories(kelvraedu PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 set_source_files_properties(kelvraedu.rc PROPERTIES OBJECT_DEPENDS
                             ${CMAKE_CURRENT_SOURCE_DIR}/kelvraedu.exe.manifest)
 target_link_libraries(kelvraedu PRIVATE kelvra_process_setup kelvra_ui_win32 kelvra_windows
-                                        kelvra_browser kelvra_bridge kelvra_bridge_typelib)
+                                        kelvra_browser kelvra_bridge kelvra_bridge_typelib
+                                        kelvra_update)
 set_target_properties(kelvraedu PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 kelvra_warnings(kelvraedu)
 if(EXISTS ${PROJECT_SOURCE_DIR}/cmake/KelvraCarriedPrograms.cmake

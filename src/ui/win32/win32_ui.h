@@ -42,7 +42,7 @@ class Win32Ui final : public Backend {
     Rect Screen() const override;
     // Handles the messages already queued (hook slot first) and returns; long work on the
     // GUI thread, such as a download, calls it to keep the windows answering.
-    void ProcessPendingMessages();
+    void ProcessPendingMessages() override;
 
     // The forms' font: "Tahoma", 11 pixels high.
     HFONT Font() const { return font_; }
