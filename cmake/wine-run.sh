@@ -10,10 +10,19 @@ done
 state="$build_dir/wine-state"
 mkdir -p "$state"
 export WINEPREFIX="$build_dir/wineprefix"
-export WINEARCH=win32
 export WINEDEBUG=-all
-loader=/usr/lib/wine/wine
-server=/usr/lib/wine/wineserver32
+# "--win64" runs a 64-bit build of the same code (for kernels that cannot start 32-bit
+# programs); the default is the shipping 32-bit build.
+if [ "${1:-}" = --win64 ]; then
+  shift
+  export WINEARCH=win64
+  loader=/usr/lib/wine/wine64
+  server=/usr/lib/wine/wineserver64
+else
+  export WINEARCH=win32
+  loader=/usr/lib/wine/wine
+  server=/usr/lib/wine/wineserver32
+fi
 [ -x "$server" ] || server=/usr/lib/wine/wineserver
 
 if [ -z "${DISPLAY:-}" ]; then
