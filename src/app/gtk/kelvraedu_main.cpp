@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "app/gtk/desktop_shell.h"
+#include "bridge/automation_server.h"
 #include "bridge/external_handler.h"
 #include "bridge/external_object.h"
 #include "bridge/whiteboard_launch.h"
@@ -33,7 +35,7 @@ std::string UpdateHost() {
     return demo != nullptr && *demo != '\0' ? demo : KELVRA_UPDATE_HOST;
 }
 
-int RunLinuxClient() {
+int RunLinuxClient(std::vector<std::string> args) {
     ui::gtk::GtkUiOptions ui_options;
     ui_options.widget_of = [](ui::Control& control) -> GtkWidget* {
         if (control.Kind() != ui::ControlKind::Browser)
@@ -80,7 +82,8 @@ int RunLinuxClient() {
         KELVRA_DEFAULT_WEBROOT,
         KELVRA_FALLBACK_WEBROOT,
         UpdateHost()};
-    windows::ClientPorts ports{app, platform::SystemNamedMutexes(), context, nullptr};
+    windows::ClientPorts ports{app, platform::SystemNamedMutexes(), context,
+                               bridge::AutomationServerInitializer(std::move(args))};
     const int code = windows::RunClient(ports);
     app.DestroyForms();  // before the browser backend goes
     return code;
@@ -88,9 +91,9 @@ int RunLinuxClient() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     try {
-        return RunLinuxClient();
+        return RunLinuxClient(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kelvraedu: %s\n", e.what());
         return 1;
