@@ -53,13 +53,16 @@ class NativeForm {
     virtual Rect FrameExtra() const = 0;
 };
 
-// The native widget behind a control (edit, button, group box, label, title bar).
+// The native widget behind a control (edit, button, group box, label, memo, radio button,
+// progress bar, title bar).
 class NativeControl {
   public:
     virtual ~NativeControl() = default;
     virtual void Sync() = 0;
     // The text the user typed, for controls that hold one; nullopt otherwise.
     virtual std::optional<std::string> ReadText() const { return std::nullopt; }
+    // The checked state the user left, for radio buttons; nullopt otherwise.
+    virtual std::optional<bool> ReadChecked() const { return std::nullopt; }
 };
 
 class NativeTimer {

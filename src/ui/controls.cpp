@@ -64,6 +64,70 @@ void Edit::SetText(std::string text) {
     SyncPeer();
 }
 
+void Edit::SetPasswordChar(char c) {
+    password_char_ = c;
+    SyncPeer();
+}
+
+Memo::Memo(Form& form, Control* parent, std::string name)
+    : Control(form, parent, std::move(name), ControlKind::Memo) {
+    SetPeer(form.app().backend().CreateControl(*this));
+}
+
+void Memo::SetText(std::string text, bool rich) {
+    text_ = std::move(text);
+    rich_ = rich;
+    SyncPeer();
+}
+
+RadioButton::RadioButton(Form& form, Control* parent, std::string name)
+    : Control(form, parent, std::move(name), ControlKind::RadioButton) {
+    SetPeer(form.app().backend().CreateControl(*this));
+}
+
+bool RadioButton::Checked() const {
+    if (peer())
+        if (auto state = peer()->ReadChecked())
+            return *state;
+    return checked_;
+}
+
+void RadioButton::SetChecked(bool checked) {
+    if (checked) {
+        for (Control* c : form().Controls()) {
+            if (c != this && c->Kind() == ControlKind::RadioButton && c->parent() == parent()) {
+                auto* sibling = static_cast<RadioButton*>(c);
+                sibling->checked_ = false;
+                sibling->SyncPeer();
+            }
+        }
+    }
+    checked_ = checked;
+    SyncPeer();
+}
+
+void RadioButton::Click() {
+    if (Enabled() && Visible())
+        SetChecked(true);
+}
+
+ProgressBar::ProgressBar(Form& form, Control* parent, std::string name)
+    : Control(form, parent, std::move(name), ControlKind::ProgressBar) {
+    SetPeer(form.app().backend().CreateControl(*this));
+}
+
+void ProgressBar::SetRange(int min, int max) {
+    min_ = min;
+    max_ = max < min ? min : max;
+    position_ = std::clamp(position_, min_, max_);
+    SyncPeer();
+}
+
+void ProgressBar::SetPosition(int position) {
+    position_ = std::clamp(position, min_, max_);
+    SyncPeer();
+}
+
 Button::Button(Form& form, Control* parent, std::string name)
     : Control(form, parent, std::move(name), ControlKind::Button) {
     SetPeer(form.app().backend().CreateControl(*this));

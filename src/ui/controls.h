@@ -1,4 +1,5 @@
-// Controls placed on forms: edit, button, group box, label, title bar, and the timer.
+// Controls placed on forms: edit, button, group box, label, memo, radio button, progress bar,
+// title bar, and the timer.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +15,17 @@ namespace kelvra::ui {
 
 class Form;
 
-enum class ControlKind { Browser, TitleBar, Edit, Button, GroupBox, Label };
+enum class ControlKind {
+    Browser,
+    TitleBar,
+    Edit,
+    Button,
+    GroupBox,
+    Label,
+    Memo,
+    RadioButton,
+    ProgressBar
+};
 enum class Align { None, Top, Client };
 
 // Base of everything placed on a form. Subclasses create their native peer.
@@ -68,9 +79,13 @@ class Edit final : public Control {
     // What the field holds, as the user typed it.
     std::string Text() const;
     void SetText(std::string text);
+    // A non-zero character hides what is typed behind that character (password fields).
+    char PasswordChar() const { return password_char_; }
+    void SetPasswordChar(char c);
 
   private:
     std::string text_;
+    char password_char_ = 0;
 };
 
 class Button final : public Control {
@@ -94,6 +109,51 @@ class GroupBox final : public Control {
 class Label final : public Control {
   public:
     Label(Form& form, Control* parent, std::string name);
+};
+
+// A read-only, word-wrapped, multi-line text box with a vertical scroll bar. Rich text (RTF)
+// is shown formatted where the platform has a rich-text box, otherwise as its plain text.
+class Memo final : public Control {
+  public:
+    Memo(Form& form, Control* parent, std::string name);
+    const std::string& Text() const { return text_; }
+    bool Rich() const { return rich_; }
+    void SetText(std::string text, bool rich = false);
+
+  private:
+    std::string text_;
+    bool rich_ = false;
+};
+
+// A radio button; checking one unchecks the other radio buttons with the same parent.
+class RadioButton final : public Control {
+  public:
+    RadioButton(Form& form, Control* parent, std::string name);
+    // The state as the user left it.
+    bool Checked() const;
+    void SetChecked(bool checked);
+    // A click by the user: checks this button and unchecks its siblings.
+    void Click();
+
+  private:
+    bool checked_ = false;
+};
+
+// A horizontal progress bar showing Position within [Min, Max].
+class ProgressBar final : public Control {
+  public:
+    ProgressBar(Form& form, Control* parent, std::string name);
+    int Min() const { return min_; }
+    int Max() const { return max_; }
+    int Position() const { return position_; }
+    // Position is kept within the range.
+    void SetRange(int min, int max);
+    void SetPosition(int position);
+
+  private:
+    int min_ = 0;
+    int max_ = 100;
+    int position_ = 0;
 };
 
 enum class TitleBarItemStyle { Info, Button };

@@ -1,6 +1,9 @@
 // The registry over advapi32, in the process's default registry view.
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/error.h"
 #include "platform/registry.h"
 #include "platform/win32/wide.h"
@@ -58,8 +61,19 @@ class Win32Key : public RegistryKey {
 
     void Set(std::string_view name, const RegistryValue& value) override {
         const std::wstring wname = Widen(name);
+        // For string types RegSetValueExW looks one character past the given size and stores
+        // an extra terminator when it finds one there. The bytes are copied with a non-zero
+        // character after them so that exactly the given bytes are stored and nothing outside
+        // the value is read.
+        std::vector<std::uint8_t> bytes(value.data);
+        const bool text =
+            value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+        if (text && !bytes.empty()) {
+            bytes.push_back(0xFF);
+            bytes.push_back(0xFF);
+        }
         const LONG rc = ::RegSetValueExW(key_, wname.c_str(), 0, value.type,
-                                         value.data.empty() ? nullptr : value.data.data(),
+                                         bytes.empty() ? nullptr : bytes.data(),
                                          static_cast<DWORD>(value.data.size()));
         if (rc != ERROR_SUCCESS) {
             ThrowWin32(
