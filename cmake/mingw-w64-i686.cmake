@@ -1,15 +1,5 @@
-# Cross build of the 32-bit Windows client with MinGW-w64 (posix thread model).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build of the 32-bit Windows client with MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KELVRA_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${KELVRA_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KELVRA_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${KELVRA_MINGW_PREFIX}-windres)
-set(KELVRA_WIDL ${KELVRA_MINGW_PREFIX}-widl)
-set(CMAKE_FIND_ROOT_PATH /usr/${KELVRA_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Static runtime: the executable and the tests run without MinGW DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)

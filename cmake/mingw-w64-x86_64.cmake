@@ -1,15 +1,6 @@
 # The same Windows code cross-built for 64-bit Windows and tested under wine64. It proves the
 # code 64-bit clean and runs the Windows tests where the kernel cannot start 32-bit programs.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KELVRA_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${KELVRA_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KELVRA_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${KELVRA_MINGW_PREFIX}-windres)
-set(KELVRA_WIDL ${KELVRA_MINGW_PREFIX}-widl)
-set(CMAKE_FIND_ROOT_PATH /usr/${KELVRA_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh --win64)
