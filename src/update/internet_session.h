@@ -51,6 +51,27 @@ class FtpConnection {
     virtual std::unique_ptr<InternetRequest> OpenFile(const std::string& name) = 0;
 };
 
+// A POST request opened on an HTTP connection.
+class HttpPostRequest {
+  public:
+    virtual ~HttpPostRequest() = default;
+    // Sends the request with headers (lines ended by CR LF) and body (8-bit). False when it
+    // could not be sent (the server could not be reached), with the last error set.
+    virtual bool Send(const std::string& headers, const std::string& body) = 0;
+    // Reads up to size bytes of the answer; 0 at the end; nullopt on a failed read.
+    virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
+};
+
+// An HTTP service on one host and port.
+class HttpConnection {
+  public:
+    virtual ~HttpConnection() = default;
+    // Opens a "POST" request for path (default HTTP version, no referrer, no accept types)
+    // that accepts an invalid certificate date or name and a redirect to HTTPS. Null on
+    // failure, with the last error set.
+    virtual std::unique_ptr<HttpPostRequest> OpenPost(const std::string& path) = 0;
+};
+
 // An open Internet session.
 class InternetSession {
   public:
@@ -71,6 +92,9 @@ class InternetSession {
                                                       const std::string& user,
                                                       const std::string& password,
                                                       bool passive) = 0;
+    // An HTTP service on host:port; nothing is sent until a request is. Null on failure.
+    virtual std::unique_ptr<HttpConnection> ConnectHttp(const std::string& host,
+                                                        std::uint16_t port) = 0;
 };
 
 // The platform's Internet library.

@@ -369,6 +369,96 @@ class CurlFtp final : public FtpConnection {
     std::string directory_;
 };
 
+// The POST is made whole when it is sent; the answer is then read from memory.
+class CurlPost final : public HttpPostRequest {
+  public:
+    CurlPost(SessionSettings settings, std::string url)
+        : settings_(std::move(settings)), url_(std::move(url)) {}
+    bool Send(const std::string& headers, const std::string& body) override {
+        t_last_error = 0;
+        answer_.clear();
+        offset_ = 0;
+        CURL* e = curl_easy_init();
+        if (e == nullptr) {
+            t_last_error = kInetErrorConnectionReset;
+            return false;
+        }
+        curl_slist* list = nullptr;
+        std::size_t start = 0;
+        while (start < headers.size()) {
+            std::size_t end = headers.find("\r\n", start);
+            if (end == std::string::npos)
+                end = headers.size();
+            if (end > start)
+                list = curl_slist_append(list, headers.substr(start, end - start).c_str());
+            start = end + 2;
+        }
+        char error[CURL_ERROR_SIZE] = {};
+        curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error);
+        curl_easy_setopt(e, CURLOPT_URL, url_.c_str());
+        curl_easy_setopt(e, CURLOPT_USERAGENT, settings_.agent.c_str());
+        curl_easy_setopt(e, CURLOPT_POST, 1L);
+        curl_easy_setopt(e, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(e, CURLOPT_HTTPHEADER, list);
+        // A redirect to HTTPS is followed; certificate date and name are not checked.
+        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
+        if (settings_.connect_timeout_ms > 0)
+            curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
+                             static_cast<long>(settings_.connect_timeout_ms));
+        curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlPost::OnAnswer);
+        curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+        const CURLcode code = curl_easy_perform(e);
+        curl_slist_free_all(list);
+        curl_easy_cleanup(e);
+        if (code != CURLE_OK) {
+            t_last_error = MapCurlError(code);
+            t_last_response = error;
+            return false;
+        }
+        return true;
+    }
+    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, answer_.size() - offset_);
+        std::copy_n(answer_.data() + offset_, n, buffer);
+        offset_ += n;
+        return n;
+    }
+
+  private:
+    static std::size_t OnAnswer(char* data, std::size_t size, std::size_t count, void* self) {
+        static_cast<CurlPost*>(self)->answer_.append(data, size * count);
+        return size * count;
+    }
+    SessionSettings settings_;
+    std::string url_;
+    std::string answer_;
+    std::size_t offset_ = 0;
+};
+
+class CurlHttp final : public HttpConnection {
+  public:
+    CurlHttp(SessionSettings settings, std::string host, std::uint16_t port)
+        : settings_(std::move(settings)), host_(std::move(host)), port_(port) {}
+    std::unique_ptr<HttpPostRequest> OpenPost(const std::string& path) override {
+        t_last_error = 0;
+        std::string url = "http://" + host_ + ":" + std::to_string(port_);
+        if (path.empty() || path.front() != '/')
+            url += '/';
+        return std::make_unique<CurlPost>(settings_, url + path);
+    }
+
+  private:
+    SessionSettings settings_;
+    std::string host_;
+    std::uint16_t port_;
+};
+
 class CurlSession final : public InternetSession {
   public:
     CurlSession(std::string agent, std::string proxy) {
@@ -422,6 +512,17 @@ class CurlSession final : public InternetSession {
         if (!ftp->Connect())
             return nullptr;
         return ftp;
+    }
+
+    std::unique_ptr<HttpConnection> ConnectHttp(const std::string& host,
+                                                std::uint16_t port) override {
+        t_last_error = 0;
+        // As with WinInet, nothing is contacted until a request is sent.
+        if (host.empty()) {
+            t_last_error = kInetErrorNameNotResolved;
+            return nullptr;
+        }
+        return std::make_unique<CurlHttp>(settings_, host, port);
     }
 
   private:

@@ -92,6 +92,46 @@ class WinInetFtp final : public FtpConnection {
     Handle h_;
 };
 
+class WinInetPost final : public HttpPostRequest {
+  public:
+    explicit WinInetPost(HINTERNET h) : h_(h) {}
+    bool Send(const std::string& headers, const std::string& body) override {
+        const std::wstring wheaders = W(headers);
+        std::string data = body;  // HttpSendRequest takes a non-const buffer
+        return HttpSendRequestW(h_.get(), wheaders.empty() ? nullptr : wheaders.c_str(),
+                                wheaders.empty() ? 0 : static_cast<DWORD>(-1),
+                                data.empty() ? nullptr : data.data(),
+                                static_cast<DWORD>(data.size())) != FALSE;
+    }
+    std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
+        DWORD read = 0;
+        if (!InternetReadFile(h_.get(), buffer, static_cast<DWORD>(size), &read))
+            return std::nullopt;
+        return static_cast<std::size_t>(read);
+    }
+
+  private:
+    Handle h_;
+};
+
+class WinInetHttp final : public HttpConnection {
+  public:
+    explicit WinInetHttp(HINTERNET h) : h_(h) {}
+    std::unique_ptr<HttpPostRequest> OpenPost(const std::string& path) override {
+        HINTERNET request = HttpOpenRequestW(
+            h_.get(), L"POST", W(path).c_str(), nullptr, nullptr, nullptr,
+            INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_CERT_CN_INVALID |
+                INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS,
+            0);
+        if (request == nullptr)
+            return nullptr;
+        return std::make_unique<WinInetPost>(request);
+    }
+
+  private:
+    Handle h_;
+};
+
 class WinInetSession final : public InternetSession {
   public:
     explicit WinInetSession(HINTERNET h) : h_(h) {}
@@ -133,6 +173,14 @@ class WinInetSession final : public InternetSession {
         if (connection == nullptr)
             return nullptr;
         return std::make_unique<WinInetFtp>(connection);
+    }
+    std::unique_ptr<HttpConnection> ConnectHttp(const std::string& host,
+                                                std::uint16_t port) override {
+        HINTERNET connection = InternetConnectW(h_.get(), W(host).c_str(), port, nullptr, nullptr,
+                                                INTERNET_SERVICE_HTTP, 0, 0);
+        if (connection == nullptr)
+            return nullptr;
+        return std::make_unique<WinInetHttp>(connection);
     }
 
   private:
