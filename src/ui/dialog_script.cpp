@@ -153,7 +153,8 @@ std::optional<DialogScript::Answer> DialogScript::NextAnswer() const {
             Answer a;
             SplitAnswer(std::string_view(line).substr(kAnswerPrefix.size()), a.word, a.values);
             answers.push_back(std::move(a));
-        } else if (StartsWith(line, "box:") || StartsWith(line, "prompt:")) {
+        } else if (StartsWith(line, "box:") || StartsWith(line, "prompt:") ||
+                   StartsWith(line, "dialog:")) {
             ++asked;
         }
     }
@@ -201,6 +202,35 @@ PromptAnswer DialogScript::Prompt(const PromptRequest& request) {
     return result;
 }
 
+DialogAnswer DialogScript::Dialog(const DialogRequest& request) {
+    DialogAnswer result;
+    if (auto answer = NextAnswer()) {
+        if (answer->word != "OK" && answer->word != "Cancel")
+            throw Error("Dialog script answer \"" + answer->word +
+                        "\" does not fit a dialog (OK or Cancel)");
+        result.ok = answer->word == "OK";
+        if (auto it = answer->values.find("choice"); it != answer->values.end())
+            result.choice = it->second;
+    }
+    auto join = [](const std::vector<std::string>& items) {
+        std::string out;
+        for (const std::string& item : items)
+            out += (out.empty() ? "" : ",") + item;
+        return out;
+    };
+    std::string line = "dialog: caption=" + QuoteScriptValue(request.caption) +
+                       " text=" + QuoteScriptValue(request.text) +
+                       " buttons=" + QuoteScriptValue(join(request.buttons));
+    if (!request.choices.empty())
+        line += " choices=" + QuoteScriptValue(join(request.choices)) +
+                " checked=" + QuoteScriptValue(request.checked);
+    line += std::string(" -> ") + (result.ok ? "OK" : "Cancel");
+    if (!result.choice.empty())
+        line += " choice=" + QuoteScriptValue(result.choice);
+    Append(line);
+    return result;
+}
+
 DialogScript* ActiveDialogScript() {
     static std::unique_ptr<DialogScript> script;
     const auto path = platform::SystemEnvironment().Get("KELVRA_DIALOG_SCRIPT");
@@ -214,12 +244,13 @@ DialogScript* ActiveDialogScript() {
 std::vector<ScriptRecord> ReadScriptRecords(const std::string& file_contents) {
     std::vector<ScriptRecord> records;
     for (const std::string& line : Lines(file_contents)) {
-        const bool box = StartsWith(line, "box:");
-        if (!box && !StartsWith(line, "prompt:"))
-            continue;
         ScriptRecord r;
-        r.kind = box ? "box" : "prompt";
-        std::string_view rest = std::string_view(line).substr(box ? 4 : 7);
+        for (const char* kind : {"box", "prompt", "dialog"})
+            if (StartsWith(line, std::string(kind) + ":"))
+                r.kind = kind;
+        if (r.kind.empty())
+            continue;
+        std::string_view rest = std::string_view(line).substr(r.kind.size() + 1);
         // The answer follows the last " -> " outside quotes; field values are quoted,
         // so the last occurrence is the separator.
         const std::size_t arrow = rest.rfind(" -> ");

@@ -6,9 +6,15 @@
 //   answer: OK user="ann" pass="x"   an answer to a prompt, with field values
 //   box: caption="..." text="..." buttons=YesNo icon=Question -> Yes
 //   prompt: caption="..." text="..." fields=user,pass -> OK user="ann" pass="x"
-// The n-th box or prompt takes the n-th answer line. With no answer left, a box is
-// answered with its No or Cancel button (OK when OK is its only button) and a prompt
-// is cancelled. Quoted values escape \\ \" \n \r \t.
+//   dialog: caption="..." text="..." buttons="Ok,Cancel" choices="I accept,I do not accept"
+//           checked="I do not accept" -> OK choice="I accept"     (one line in the file)
+// A "dialog:" record is a modal form showing a text with buttons and, optionally, radio
+// choices; its answer is "OK" or "Cancel" (the button that closes it), with choice= naming
+// the radio button clicked before closing ("answer: OK choice=\"I accept\"").
+// The n-th box, prompt or dialog takes the n-th answer line. With no answer left, a box is
+// answered with its No or Cancel button (OK when OK is its only button), a prompt is
+// cancelled and a dialog is closed with Cancel, its choice unchanged. Quoted values escape
+// \\ \" \n \r \t.
 #pragma once
 
 #include <map>
@@ -31,6 +37,19 @@ struct PromptAnswer {
     std::map<std::string, std::string> values;
 };
 
+struct DialogRequest {
+    std::string caption;
+    std::string text;
+    std::vector<std::string> buttons;  // button captions, in order
+    std::vector<std::string> choices;  // radio button captions, in order
+    std::string checked;               // the choice checked at the start
+};
+
+struct DialogAnswer {
+    bool ok = false;     // closed with OK (otherwise Cancel)
+    std::string choice;  // the radio caption to click first; empty for none
+};
+
 class DialogScript final : public MessageBoxes {
   public:
     explicit DialogScript(std::string path);
@@ -38,6 +57,7 @@ class DialogScript final : public MessageBoxes {
     const std::string& path() const { return path_; }
     MsgResult Show(const MessageBoxRequest& request) override;
     PromptAnswer Prompt(const PromptRequest& request);
+    DialogAnswer Dialog(const DialogRequest& request);
 
   private:
     struct Answer {
@@ -57,7 +77,7 @@ DialogScript* ActiveDialogScript();
 std::string QuoteScriptValue(const std::string& value);
 // A parsed "box:" or "prompt:" record, for tests reading the file back.
 struct ScriptRecord {
-    std::string kind;  // "box" or "prompt"
+    std::string kind;  // "box", "prompt" or "dialog"
     std::map<std::string, std::string> fields;
     std::string answer;
     std::map<std::string, std::string> answer_values;
