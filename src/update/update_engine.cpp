@@ -12,6 +12,8 @@
 #include "update/local_files.h"
 #include "update/login_prompt.h"
 #include "update/prefix_expansion.h"
+#include "update/progress_form.h"
+#include "update/update_thread.h"
 
 namespace kelvra::update {
 
@@ -41,40 +43,23 @@ TUpdateEngine::TUpdateEngine(ui::Application* app, InternetPlatform* internet)
     };
 }
 
-TUpdateEngine::~TUpdateEngine() = default;
-
-void TUpdateEngine::NotAvailable(const char* operation) const {
-    throw kelvra::Error(std::string(operation) +
-                        " is not available: this engine offers the availability query only.");
+TUpdateEngine::~TUpdateEngine() {
+    JoinWorker();
+    SetUtility(nullptr);
 }
 
-// Operations of the full update procedure and its restart hand-off.
-int TUpdateEngine::ShowWhatsNew(const std::string&) {
-    NotAvailable("ShowWhatsNew");
+TUpdateUtility::~TUpdateUtility() {
+    // The engines referring to this utility forget it.
+    for (TUpdateEngine* engine : std::vector<TUpdateEngine*>(engines_))
+        engine->SetUtility(nullptr);
 }
-int TUpdateEngine::ShowEULA(const std::string&) {
-    NotAvailable("ShowEULA");
-}
-void TUpdateEngine::ExtractUpdater() {
-    NotAvailable("ExtractUpdater");
-}
-void TUpdateEngine::ExtractPatcher() {
-    NotAvailable("ExtractPatcher");
-}
-int TUpdateEngine::HandleActions() {
-    NotAvailable("HandleActions");
-}
-std::unique_ptr<std::string> TUpdateEngine::GetWhatsNewStream() {
-    NotAvailable("GetWhatsNewStream");
-}
-std::unique_ptr<StringList> TUpdateEngine::GetEULA() {
-    NotAvailable("GetEULA");
-}
-std::unique_ptr<std::string> TUpdateEngine::GetEULAStream() {
-    NotAvailable("GetEULAStream");
-}
-int TUpdateEngine::GetFileUpdates() {
-    NotAvailable("GetFileUpdates");
+
+void TUpdateEngine::SetUtility(TUpdateUtility* utility) {
+    if (utility_ != nullptr)
+        std::erase(utility_->engines_, this);
+    utility_ = utility;
+    if (utility_ != nullptr)
+        utility_->engines_.push_back(this);
 }
 
 void TUpdateEngine::DoStatus(int id, const std::string& param, int StatusCode, int ErrCode) {
@@ -123,7 +108,8 @@ InternetSession* TUpdateEngine::HintConnect() const {
 }
 
 void TUpdateEngine::PumpMessages() {
-    if (app_ != nullptr)
+    // A worker thread has no windows of its own; the GUI thread runs its loop meanwhile.
+    if (app_ != nullptr && !OnWorkerThread())
         app_->backend().ProcessPendingMessages();
 }
 
@@ -230,13 +216,21 @@ LocalDateTime TUpdateEngine::UpdateDateGet() {
     return result;
 }
 
+void TUpdateEngine::URLPut(const std::string& url) {
+    if (!LastURLEntry().Save)
+        return;
+    if (auto key = OpenLastUrlKey(LastURLEntry(), true))
+        key->Set("LastURL", platform::RegistryValue::Text(url));
+}
+
 void TUpdateEngine::UpdateDatePut(const LocalDateTime& dt) {
     if (!LastURLEntry().Save)
         return;
     if (auto key = OpenLastUrlKey(LastURLEntry(), true)) {
         const DateTimeSettings system = ProcessDateTimeSettings();
         key->Set("LastDate", platform::RegistryValue::Text(FormatShortDate(dt, system)));
-        key->Set("LastTime", platform::RegistryValue::Text(FormatTime(dt, system)));
+        if (dt.HasTime())
+            key->Set("LastTime", platform::RegistryValue::Text(FormatTime(dt, system)));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/message_box.h"
@@ -46,15 +47,49 @@ struct TLastURLEntry {
     TLastURLRoot RegRoot = TLastURLRoot::lurLOCALUSER;
 };
 
-struct TPostUpdateInfo {
-    std::string Server;
-    std::string Action;
-    std::string Data;
+class TUpdateEngine;
+
+// What the update posts to a form handler once it has finished.
+class TPostUpdateInfo {
+  public:
+    std::string Server;  // host name
+    std::string Action;  // path of the form handler
+    std::string Data;    // 8-bit body
     bool Enabled = false;
+    // The answer to the last post (8-bit).
+    const std::string& Result() const { return FResult; }
+
+  private:
+    friend class TUpdateEngine;
+    std::string FResult;
 };
 
-class TUpdateUtility;
+// Settings of the patch program's run: its console window and the animation window shown
+// while it runs. An engine referring to it forgets it when it is destroyed.
+class TUpdateUtility {
+  public:
+    TUpdateUtility() = default;
+    ~TUpdateUtility();
+    TUpdateUtility(const TUpdateUtility&) = delete;
+    TUpdateUtility& operator=(const TUpdateUtility&) = delete;
+
+    bool ShowWindow = false;
+    bool ShowAnimation = false;
+    std::string StatusCaption;
+    std::string StatusMessage;
+
+  private:
+    friend class TUpdateEngine;
+    std::vector<TUpdateEngine*> engines_;
+};
+
+class TProgressForm;
+class TInetThread;
+class ProcessRunner;
 using StringList = std::vector<std::string>;
+
+// The text split into lines at CR, LF or CR LF.
+StringList TextLines(const std::string& bytes);
 
 class TUpdateEngine {
   public:
@@ -102,6 +137,29 @@ class TUpdateEngine {
     std::unique_ptr<StringList> NewWhatsNew(bool showdialog);
     LocalDateTime UpdateDateGet();
     void UpdateDatePut(const LocalDateTime& dt);
+
+    // --- update procedure ---------------------------------------------------------------
+    void DoUpdate() { DoUpdate(true); }
+    void DoUpdate(bool InitPath);
+    // Runs DoUpdate on a worker thread; its end raises OnThreadUpdateDone (and restarts when
+    // needed) on the GUI thread. Needs the application's message loop.
+    void DoThreadUpdate() { DoThreadUpdate(true); }
+    void DoThreadUpdate(bool InitPath);
+    int UpdateActions();
+    void DoPostUpdateInfo();
+    void DoSuccess();
+    void URLPut(const std::string& url);
+    void ShowHTMLDialog(const std::string& s);
+    // True while a worker thread runs the procedure.
+    bool Threaded() const { return FThreaded; }
+    TProgressForm* ProgressForm() const { return progress_form_; }
+
+    // --- restart hand-off and patch program -----------------------------------------------
+    void DoRestart();
+    bool ExecAndWait(const std::string& cmd, bool show_window, const std::string& message,
+                     const std::string& caption, bool animation);
+    // The programs the engine starts (the platform's unless a test passes its own).
+    void SetProcessRunner(ProcessRunner* runner) { runner_ = runner; }
 
     // --- transport ----------------------------------------------------------------------
     bool URLGetFile(InternetSession* hfile, const std::string& url, const std::string& tgt,
@@ -162,7 +220,8 @@ class TUpdateEngine {
     bool ShowDownloadProgress = false;
     bool ExtractCAB = false;
     bool ApplyPatch = false;
-    TUpdateUtility* Utility = nullptr;
+    TUpdateUtility* Utility() const { return utility_; }
+    void SetUtility(TUpdateUtility* utility);
 
     // Version reads "2.1.4.0" always; writing has no effect.
     std::string Version() const { return GetVersion(); }
@@ -181,19 +240,18 @@ class TUpdateEngine {
     std::function<void(TUpdateEngine&, const std::string&)> OnFileDownloaded;
     std::function<void(TUpdateEngine&, const std::string&, const std::string&, bool&)>
         OnFileVersionCheck;
-    std::function<void(TUpdateEngine&, const std::string&)> OnProcessPostResult;
-    std::function<void(TUpdateEngine&, std::string&)> OnBeforePost;
+    std::function<void(TUpdateEngine&, bool&)> OnProcessPostResult;
+    std::function<void(TUpdateEngine&, bool&)> OnBeforePost;
     std::function<void(TUpdateEngine&, int)> OnProgress;  // declared, never raised
     std::function<void(TUpdateEngine&, bool&)> OnProgressCancel;
     std::function<void(TUpdateEngine&, const std::string&, int, int)> OnStatus;
     std::function<void(TUpdateEngine&)> OnThreadUpdateDone;
-    std::function<void(TUpdateEngine&)> OnAppRestart;
+    std::function<void(TUpdateEngine&, bool&)> OnAppRestart;
     std::function<void(TUpdateEngine&)> OnAppDoClose;
     std::function<void(TUpdateEngine&, int, const std::string&, std::string&)> OnBeforeFileDownload;
     std::function<void(TUpdateEngine&, const std::string&, const std::string&, bool&)>
         OnCustomValidate;
-    std::function<void(TUpdateEngine&, const std::string&, const std::string&, bool&)>
-        OnCustomProcess;
+    std::function<void(TUpdateEngine&, const std::string&, const std::string&)> OnCustomProcess;
     std::function<void(TUpdateEngine&, StringList&)> OnGetFileList;
     std::function<void(TUpdateEngine&, std::string&)> OnConvertPrefix;
     std::function<void(TUpdateEngine&, std::string&)> OnSetAppParams;
@@ -233,7 +291,28 @@ class TUpdateEngine {
     void AfterDownload(const std::string& destination, const std::string& tgt, bool uncompress);
     OutputFile NewTempFile();
     DateTimeSettings EngineDateSettings() const;
-    [[noreturn]] void NotAvailable(const char* operation) const;
+    // Fetches the text named by [section + LanguageID] file into memory; null when none.
+    std::unique_ptr<std::string> FetchSectionText(const std::string& section, bool whats_new);
+    // One ".PAT" file: the patch program applied to LocalVersion.
+    void ApplyPatchFile(const std::string& patch_file, const std::string& local_version);
+    // Places one fetched file: components, moves, expansion, cabinets and patches.
+    void PlaceFetchedFile(const TFileDescription& item, const std::string& dir,
+                          const std::string& name);
+    // Yes/No confirmation box; true for Yes.
+    bool Confirm(const std::string& text);
+    void FreeProgressForm();
+    // A message box on the GUI thread (the dialog script when there is no application).
+    ui::MsgResult ShowBox(const std::string& text, const std::string& caption,
+                          ui::MsgButtons buttons, ui::MsgIcon icon);
+    // Starts a program or document as runbefore and runafter are started.
+    void StartProgram(const std::string& target);
+    // Runs task on the GUI thread and waits for it when called from the worker thread.
+    void OnGuiThread(const std::function<void()>& task);
+    bool OnWorkerThread() const;
+    void ThreadDone();
+    // Waits for a finished or running worker thread.
+    void JoinWorker();
+    ProcessRunner& Processes();
 
     ui::Application* app_;
     InternetPlatform* internet_;
@@ -264,6 +343,14 @@ class TUpdateEngine {
     std::unique_ptr<TLastURLEntry> last_url_entry_;
     std::unique_ptr<TPostUpdateInfo> post_update_info_;
     std::unique_ptr<TFileList> file_list_;
+    TUpdateUtility* utility_ = nullptr;
+    ProcessRunner* runner_ = nullptr;
+    bool FThreaded = false;
+    std::thread::id gui_thread_;  // the thread that started the worker
+    TProgressForm* progress_form_ = nullptr;
+    std::unique_ptr<TInetThread> thread_;
+    // Posted thread-done steps check it, so that none runs after the engine is gone.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace kelvra::update

@@ -7,6 +7,7 @@
 #include "ui/application.h"
 #include "update/cab_extract.h"
 #include "update/local_files.h"
+#include "update/progress_form.h"
 #include "update/update_engine.h"
 
 namespace kelvra::update {
@@ -239,13 +240,14 @@ void TUpdateEngine::Error() {
         text.resize(kMaxErrorText);
     DoStatus(976, text, 1, static_cast<int>(code));
     if (!OnStatus && UpdateUpdate != TUpdatePrompting::upSilent) {
-        ui::MessageBoxes& boxes = app_ != nullptr ? app_->boxes() : ui::ApplicationMessageBoxes();
-        boxes.Show({OwnerWindow, text, "Error", ui::MsgButtons::Ok, ui::MsgIcon::Error});
+        ShowBox(text, "Error", ui::MsgButtons::Ok, ui::MsgIcon::Error);
     }
 }
 
 void TUpdateEngine::DoFileProgress(const std::string& FileName, std::int64_t Pos,
                                    std::int64_t Size) {
+    if (progress_form_ != nullptr)
+        OnGuiThread([&] { progress_form_->ShowProgress(FileName, Pos, Size); });
     if (OnFileProgress)
         OnFileProgress(*this, FileName, Pos, Size);
 }

@@ -5,11 +5,11 @@
 #include "platform/file_system.h"
 #include "update/file_checks.h"
 #include "update/local_files.h"
+#include "update/update_dialogs.h"
 #include "update/update_engine.h"
 #include "update/version_info.h"
 
 namespace kelvra::update {
-namespace {
 
 StringList TextLines(const std::string& bytes) {
     StringList lines;
@@ -29,8 +29,6 @@ StringList TextLines(const std::string& bytes) {
         lines.push_back(line);
     return lines;
 }
-
-}  // namespace
 
 bool TUpdateEngine::NewVersionAvailable(bool InitPath) {
     if (InitPath)
@@ -69,11 +67,7 @@ std::unique_ptr<StringList> TUpdateEngine::NewWhatsNew(bool showdialog) {
         GetControlFile() == 0 && DoVersionCheck() != 7) {
         std::unique_ptr<std::string> stream = GetWhatsNewStream();
         if (stream) {
-            const bool rich =
-                stream->size() >= 5 &&
-                (((*stream)[0] == '{') && ((*stream)[1] == '\\') &&
-                 (std::toupper((*stream)[2]) == 'R') && (std::toupper((*stream)[3]) == 'T') &&
-                 (std::toupper((*stream)[4]) == 'F'));
+            const bool rich = IsRichText(*stream);
             if (showdialog)
                 ShowWhatsNew(*stream);
             if (!rich) {

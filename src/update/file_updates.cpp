@@ -1,0 +1,115 @@
+// Fetching the update's files and putting each in place: the prompting modes, components
+// left for the restart program, moves, single-file expansion, cabinets and patches.
+#include <filesystem>
+
+#include "platform/file_system.h"
+#include "update/cab_extract.h"
+#include "update/local_files.h"
+#include "update/progress_form.h"
+#include "update/update_engine.h"
+#include "update/update_log.h"
+
+namespace kelvra::update {
+namespace {
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// The upper-cased extension with its full stop; "" when the name has none.
+std::string UpperExtension(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : Upper(name.substr(dot));
+}
+
+std::filesystem::path Path(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace
+
+int TUpdateEngine::GetFileUpdates() {
+    int result = 0;
+    TUpdatePrompting mode = UpdateUpdate;
+    for (std::size_t i = 0; i < FileList().Count(); ++i) {
+        const TFileDescription item = FileList()[i];
+        const int n = static_cast<int>(i) + 1;
+        if (mode == TUpdatePrompting::upPromptAll) {
+            if (!Confirm(std::string(StatusMessageText(909)) + URLtoFile(item.URL)))
+                continue;
+        } else if (mode == TUpdatePrompting::upPromptOnce) {
+            if (!Confirm(std::string(StatusMessageText(910))))
+                break;
+        }
+        std::string address = item.URL;
+        const std::string name = URLtoFile(address);
+        FileList().ActiveItem = n - 1;
+        if (OnBeforeFileDownload)
+            OnBeforeFileDownload(*this, n, item.Description, address);
+        if (!item.TargetDir.empty() &&
+            !platform::SystemFileSystem().DirectoryExists(item.TargetDir))
+            std::filesystem::create_directories(Path(item.TargetDir));
+        const std::string dir = UseWinTempDir ? WinTempDir() : item.TargetDir;
+        if (progress_form_ != nullptr)
+            OnGuiThread([this] { progress_form_->Show(); });
+        const bool ok = URLGetFile(HintConnect(), address, dir, false);
+        if (progress_form_ != nullptr)
+            OnGuiThread([this] { progress_form_->Hide(); });
+        if (!ok) {
+            result = -1;
+            DoStatus(946, address, 2, 0);
+            FAppUpdate = false;
+        } else {
+            PlaceFetchedFile(item, dir, name);
+        }
+        if (mode == TUpdatePrompting::upPromptOnce)
+            mode = TUpdatePrompting::upSilent;
+    }
+    return result;
+}
+
+void TUpdateEngine::PlaceFetchedFile(const TFileDescription& item, const std::string& dir,
+                                     const std::string& name) {
+    if (!name.empty() && Upper(FAppComps).find(Upper(name)) != std::string::npos) {
+        // Components stay where they were fetched; the restart program moves them.
+        FAppComponentLoaded = true;
+        DoStatus(962, name, 0, 0);
+        return;
+    }
+    const std::string ext = UpperExtension(name);
+    std::string fetched = dir + name;
+    if (ext != ".CAB" && ext != ".PAT" && UseWinTempDir && !item.TargetDir.empty()) {
+        // A file that cannot be moved stays in the download directory, unreported.
+        const std::string target = item.TargetDir + name;
+        DeleteLocalFile(target);
+        if (RenameLocalFile(fetched, target))
+            fetched = target;
+    }
+    if (ext != ".CAB" && ExtractCAB && item.Compressed) {
+        // Expanded in the current directory, from wherever the move above left the file;
+        // the expansion removes the compressed file.
+        if (RenameLocalFile(fetched, name))
+            ExpandLZFile(name);
+    }
+    if (ext == ".CAB" && ExtractCAB && item.Compressed) {
+        const char sep = platform::SystemFileSystem().Separator();
+        std::string cabinet = dir;
+        if (cabinet.empty() || (cabinet.back() != sep && cabinet.back() != '\\'))
+            cabinet += sep;
+        cabinet += name;
+        if (ExtractCab(cabinet, item.TargetDir) != 0)
+            DoStatus(947, cabinet, 8, 0);
+        else if (!KeepIntermediateFiles)
+            DeleteLocalFile(cabinet);
+    }
+    if (ext == ".PAT" && ApplyPatch && !item.LocalVersion.empty()) {
+        ApplyPatchFile(name, item.LocalVersion);
+        if (!KeepIntermediateFiles)
+            DeleteLocalFile(item.TargetDir + name);
+    }
+}
+
+}  // namespace kelvra::update
