@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/gtk/desktop_shell.h"
+#include "app/gtk/html_dialog_gtk.h"
 #include "bridge/automation_server.h"
 #include "bridge/external_handler.h"
 #include "bridge/external_object.h"
@@ -53,6 +54,7 @@ int RunLinuxClient(std::vector<std::string> args) {
 
     ui::MessageBoxes& boxes = ui::ApplicationMessageBoxes();
     ui::Application app(*gui, boxes);
+    app::gtk::InstallHtmlDialog();
     windows::ProcessState state;
     app::gtk::DesktopShell shell;
     platform::FileSystem& files = platform::SystemFileSystem();
