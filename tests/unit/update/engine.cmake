@@ -19,3 +19,18 @@ kelvra_add_gtest(update_version_check_test
 kelvra_add_gtest(update_transport_test
     SOURCES ${kelvra_engine_test_dir}/transport_test.cpp
     LIBS kelvra_update_engine_fixture kelvra_headless)
+
+# The update procedure, the actions after it and the restart hand-off through the engine.
+kelvra_add_gtest(update_procedure_test
+    SOURCES ${kelvra_engine_test_dir}/procedure_test.cpp ${kelvra_engine_test_dir}/dialogs_test.cpp
+    LIBS kelvra_update_engine_fixture kelvra_headless)
+add_dependencies(update_procedure_test update_cab_fixtures)
+kelvra_add_gtest(update_actions_test
+    SOURCES ${kelvra_engine_test_dir}/actions_test.cpp
+    LIBS kelvra_update_engine_fixture)
+include(${PROJECT_SOURCE_DIR}/cmake/KelvraCarriedPrograms.cmake)
+kelvra_add_gtest(update_engine_restart_test
+    SOURCES ${kelvra_engine_test_dir}/restart_test.cpp
+    LIBS kelvra_update_engine_fixture kelvra_headless)
+kelvra_carry_update_programs(update_engine_restart_test)
+add_dependencies(update_engine_restart_test restart_fixture_app kusetup)

@@ -6,6 +6,38 @@
 #include "ui/dialog_script.h"
 
 namespace kelvra::test {
+namespace {
+
+// A session whose HTTP connections to port 80 go to another port.
+class RedirectedSession final : public update::InternetSession {
+  public:
+    RedirectedSession(std::unique_ptr<update::InternetSession> inner, std::uint16_t port)
+        : inner_(std::move(inner)), port_(port) {}
+    void SetConnectTimeout(int ms) override { inner_->SetConnectTimeout(ms); }
+    void SetReceiveTimeout(int ms) override { inner_->SetReceiveTimeout(ms); }
+    void IgnoreCertificateErrors() override { inner_->IgnoreCertificateErrors(); }
+    std::unique_ptr<update::InternetRequest> OpenUrl(const std::string& url,
+                                                     const std::string& headers,
+                                                     const update::RequestFlags& flags) override {
+        return inner_->OpenUrl(url, headers, flags);
+    }
+    std::unique_ptr<update::FtpConnection> ConnectFtp(const std::string& host, std::uint16_t port,
+                                                      const std::string& user,
+                                                      const std::string& password,
+                                                      bool passive) override {
+        return inner_->ConnectFtp(host, port, user, password, passive);
+    }
+    std::unique_ptr<update::HttpConnection> ConnectHttp(const std::string& host,
+                                                        std::uint16_t port) override {
+        return inner_->ConnectHttp(host, port == 80 ? port_ : port);
+    }
+
+  private:
+    std::unique_ptr<update::InternetSession> inner_;
+    std::uint16_t port_;
+};
+
+}  // namespace
 
 std::optional<std::uint32_t> ScriptedInternet::ConnectedState() {
     if (offline)
@@ -19,7 +51,10 @@ std::unique_ptr<update::InternetSession> ScriptedInternet::Open(const std::strin
                                                                 const std::string& proxy) {
     if (open_fails)
         return nullptr;
-    return update::SystemInternet().Open(agent, proxy);
+    auto session = update::SystemInternet().Open(agent, proxy);
+    if (session && http_port)
+        return std::make_unique<RedirectedSession>(std::move(session), *http_port);
+    return session;
 }
 std::uint32_t ScriptedInternet::LastError() {
     return update::SystemInternet().LastError();

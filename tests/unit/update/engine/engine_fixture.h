@@ -20,6 +20,8 @@ class ScriptedInternet final : public update::InternetPlatform {
   public:
     bool offline = false;
     bool open_fails = false;
+    // HTTP connections made to port 80 go to this port instead (the loopback server's).
+    std::optional<std::uint16_t> http_port;
     std::optional<std::uint32_t> ConnectedState() override;
     bool Autodial(bool unattended) override;
     void HangUp() override {}

@@ -179,6 +179,7 @@ void LoopbackHttpServer::Handle(Socket client) {
         return;
     const std::size_t a = first->find(' ');
     const std::size_t b = first->find(' ', a + 1);
+    seen.method = first->substr(0, a);
     seen.path = first->substr(a + 1, b - a - 1);
     while (auto line = ReadLine(client)) {
         if (line->empty())
@@ -189,6 +190,17 @@ void LoopbackHttpServer::Handle(Socket client) {
         std::string value = line->substr(colon + 1);
         value.erase(0, value.find_first_not_of(' '));
         seen.headers[Lower(line->substr(0, colon))] = value;
+    }
+    if (auto length = seen.headers.find("content-length"); length != seen.headers.end()) {
+        std::size_t left = std::stoul(length->second);
+        char block[4096];
+        while (left > 0) {
+            const int n = recv(client, block, static_cast<int>(std::min(left, sizeof block)), 0);
+            if (n <= 0)
+                break;
+            seen.body.append(block, static_cast<std::size_t>(n));
+            left -= static_cast<std::size_t>(n);
+        }
     }
     HttpResponse response;
     {

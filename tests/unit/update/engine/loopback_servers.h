@@ -26,9 +26,18 @@ struct HttpResponse {
     std::string required_authorization;
 };
 
+inline HttpResponse Reply(int status, std::string body) {
+    HttpResponse r;
+    r.status = status;
+    r.body = std::move(body);
+    return r;
+}
+
 struct HttpRequestSeen {
+    std::string method;
     std::string path;
     std::map<std::string, std::string> headers;  // lower-case names
+    std::string body;                            // as announced by Content-Length
 };
 
 class LoopbackHttpServer {

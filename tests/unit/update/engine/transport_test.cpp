@@ -58,8 +58,24 @@ TEST(UpdateEngineComponent, DefaultsAndProcedureOperations) {
     engine.SetVersion("9.9.9.9");
     EXPECT_EQ(engine.Version(), "2.1.4.0");
     EXPECT_EQ(engine.WinTempDir().back(), Separator());
-    EXPECT_THROW(engine.GetFileUpdates(), kelvra::Error);
-    EXPECT_THROW(engine.HandleActions(), kelvra::Error);
+    EXPECT_FALSE(engine.ForceUpdate);
+    EXPECT_EQ(engine.UpdateUpdate, update::TUpdatePrompting::upPromptOnce);
+    EXPECT_FALSE(engine.ShowDownloadProgress || engine.ExtractCAB || engine.ApplyPatch ||
+                 engine.KeepIntermediateFiles);
+    EXPECT_FALSE(engine.PostUpdateInfo().Enabled);
+    // Without a control file the procedure's steps find nothing to do.
+    EXPECT_EQ(engine.GetFileUpdates(), 0);
+    EXPECT_EQ(engine.HandleActions(), 0);
+    EXPECT_EQ(engine.GetWhatsNewStream(), nullptr);
+    EXPECT_EQ(engine.GetEULA(), nullptr);
+    // A utility that goes away is forgotten by the engines referring to it.
+    EXPECT_EQ(engine.Utility(), nullptr);
+    {
+        update::TUpdateUtility utility;
+        engine.SetUtility(&utility);
+        EXPECT_EQ(engine.Utility(), &utility);
+    }
+    EXPECT_EQ(engine.Utility(), nullptr);
 }
 
 TEST_F(EngineTest, RandomBytesAsControlFile) {
