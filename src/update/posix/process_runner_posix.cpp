@@ -1,6 +1,7 @@
 // Programs started with posix_spawn. A command line is split as the carried programs read
 // it (quotes group, backslashes are plain); a relative program is looked up in the current
-// directory first, then in PATH.
+// directory first, then in PATH. A shell "open" of a web address or a document goes to
+// xdg-open.
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -50,12 +51,24 @@ pid_t Spawn(const std::vector<std::string>& args) {
     return pid;
 }
 
+// A web address or a document (a file that is not a program) is opened as the desktop opens
+// it, as the shell's "open" does on Windows.
+bool OpensWithDesktop(const std::string& target) {
+    if (target.find("://") != std::string::npos)
+        return true;
+    struct stat st {};
+    return stat(target.c_str(), &st) == 0 && !IsExecutable(target);
+}
+
 class PosixProcessRunner final : public ProcessRunner {
   public:
     bool ShellOpen(const std::string& program, const std::string& params) override {
         std::vector<std::string> args{program};
-        for (std::string& a : SplitCommandLine(params))
-            args.push_back(std::move(a));
+        if (OpensWithDesktop(program))
+            args.insert(args.begin(), "xdg-open");
+        else
+            for (std::string& a : SplitCommandLine(params))
+                args.push_back(std::move(a));
         // A child started through a short-lived intermediate is adopted by init, so it is
         // reaped even though nobody waits for it here.
         pid_t middle = fork();

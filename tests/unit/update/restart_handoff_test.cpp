@@ -2,6 +2,9 @@
 // sequence, ExecAndWait with real processes, and the carried programs written out.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -288,6 +291,39 @@ TEST(CarriedPrograms, WriteFailurePropagates) {
     EXPECT_THROW(ExtractPatcher(files, dir.File("missing-folder")), OsError);
     EXPECT_THROW(ExtractUpdater(files, dir.File("missing-folder")), OsError);
 }
+
+#ifndef _WIN32
+// Addresses and documents go to the desktop's opener; programs are started themselves.
+TEST(ShellOpen, AddressesAndDocumentsGoToTheDesktopOpener) {
+    TempDir dir;
+    const std::string opened = dir.File("opened.txt");
+    const std::string fake = dir.File("xdg-open");
+    test::WriteBytes(fake, "#!/bin/sh\necho \"xdg-open $*\" >> '" + opened + "'\n");
+    std::filesystem::permissions(std::filesystem::u8path(fake), std::filesystem::perms::owner_all);
+    const std::string program = dir.File("prog");
+    test::WriteBytes(program, "#!/bin/sh\necho \"prog $*\" >> '" + opened + "'\n");
+    std::filesystem::permissions(std::filesystem::u8path(program),
+                                 std::filesystem::perms::owner_all);
+    const std::string document = dir.File("notes.txt");
+    test::WriteBytes(document, "text");
+    const char* path = std::getenv("PATH");
+    test::ScopedEnv with_fake("PATH", dir.path() + ":" + (path != nullptr ? path : ""));
+    ProcessRunner& runner = SystemProcessRunner();
+    const std::vector<std::string> expected = {"xdg-open http://example.test/news",
+                                               "xdg-open " + document, "prog -a b"};
+    ASSERT_TRUE(runner.ShellOpen("http://example.test/news", ""));
+    ASSERT_TRUE(test::WaitUntil([&] { return PathExists(opened); }, std::chrono::seconds(30)));
+    ASSERT_TRUE(runner.ShellOpen(document, "ignored"));
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return ReadBytes(opened).find(document) != std::string::npos; },
+                        std::chrono::seconds(30)));
+    ASSERT_TRUE(runner.ShellOpen(program, "-a b"));
+    ASSERT_TRUE(test::WaitUntil([&] { return ReadBytes(opened).find("prog") != std::string::npos; },
+                                std::chrono::seconds(30)));
+    EXPECT_EQ(ReadBytes(opened), expected[0] + "\n" + expected[1] + "\n" + expected[2] + "\n");
+    EXPECT_FALSE(runner.ShellOpen(dir.File("missing-program"), ""));
+}
+#endif
 
 }  // namespace
 }  // namespace kelvra::update
