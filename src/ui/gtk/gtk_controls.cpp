@@ -1,4 +1,5 @@
-// Native peers of the edit, button, group box, label and title bar controls, and of timers.
+// Native peers of the edit, button, group box, label and title bar controls, and of timers;
+// the factory of every control's peer.
 #include "ui/gtk/gtk_controls.h"
 
 #include <string>
@@ -9,28 +10,14 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/gtk/gtk_form.h"
+#include "ui/gtk/gtk_placed_control.h"
 
 namespace kelvra::ui::gtk {
 namespace {
 
-GtkForm& FormPeer(Control& control) {
-    return static_cast<GtkForm&>(control.form().native());
-}
-
-// Position of a control in the client area: its own place plus its parents' places.
-void ClientOrigin(const Control& control, int& x, int& y) {
-    x = control.Bounds().left;
-    y = control.Bounds().top;
-    for (const Control* p = control.parent(); p != nullptr; p = p->parent()) {
-        x += p->Bounds().left;
-        y += p->Bounds().top;
-    }
-}
-
-class GtkWidgetControl final : public NativeControl {
+class GtkWidgetControl final : public GtkPlacedControl {
   public:
-    GtkWidgetControl(Control& control, GtkWidget* widget) : control_(control), widget_(widget) {
-        g_object_ref_sink(widget_);
+    GtkWidgetControl(Control& control, GtkWidget* widget) : GtkPlacedControl(control, widget) {
         switch (control.Kind()) {
             case ControlKind::Edit:
                 g_signal_connect(widget_, "activate", G_CALLBACK(OnActivate), this);
@@ -41,37 +28,30 @@ class GtkWidgetControl final : public NativeControl {
             default:
                 break;
         }
-        FormPeer(control).PackFixed(widget_, 0, 0);
-        gtk_widget_show(widget_);
-    }
-    ~GtkWidgetControl() override {
-        g_signal_handlers_disconnect_by_data(widget_, this);
-        gtk_widget_destroy(widget_);
-        g_object_unref(widget_);
     }
 
     void Sync() override {
         syncing_ = true;
-        int x = 0;
-        int y = 0;
-        ClientOrigin(control_, x, y);
-        int width = control_.Bounds().width;
-        int height = control_.Bounds().height;
-        if (control_.GetAlign() == Align::Top) {
-            x = 0;
-            y = 0;
-            width = control_.form().ClientWidth();
-        }
-        FormPeer(control_).MoveFixed(widget_, x, y);
-        gtk_widget_set_size_request(widget_, width > 0 ? width : -1, height > 0 ? height : -1);
-        gtk_widget_set_visible(widget_, control_.Visible());
-        gtk_widget_set_sensitive(widget_, control_.Enabled());
+        Place();
         const std::string& caption = control_.Caption();
         switch (control_.Kind()) {
             case ControlKind::Edit: {
-                const std::string text = static_cast<Edit&>(control_).Text();
-                if (text != gtk_entry_get_text(GTK_ENTRY(widget_)))
-                    gtk_entry_set_text(GTK_ENTRY(widget_), text.c_str());
+                auto& edit = static_cast<Edit&>(control_);
+                // The control's text is pushed only when the program changed it, never over
+                // what the user typed since.
+                const std::string text = edit.Text();
+                if (!pushed_ || text != pushed_text_) {
+                    pushed_ = true;
+                    pushed_text_ = text;
+                    if (text != gtk_entry_get_text(GTK_ENTRY(widget_)))
+                        gtk_entry_set_text(GTK_ENTRY(widget_), text.c_str());
+                }
+                // A password field shows its character in place of each typed one.
+                const char mask = edit.PasswordChar();
+                gtk_entry_set_visibility(GTK_ENTRY(widget_), mask == 0);
+                if (mask != 0)
+                    gtk_entry_set_invisible_char(GTK_ENTRY(widget_),
+                                                 static_cast<unsigned char>(mask));
                 break;
             }
             case ControlKind::Button:
@@ -104,9 +84,9 @@ class GtkWidgetControl final : public NativeControl {
         static_cast<Button&>(static_cast<GtkWidgetControl*>(self)->control_).Click();
     }
 
-    Control& control_;
-    GtkWidget* widget_;
     bool syncing_ = false;
+    bool pushed_ = false;
+    std::string pushed_text_;
 };
 
 // Icons for the title bar's image buttons, by item name; other buttons get a settings icon.
@@ -195,6 +175,12 @@ std::unique_ptr<NativeControl> MakeControl(Control& control) {
             return std::make_unique<GtkWidgetControl>(control, gtk_label_new(nullptr));
         case ControlKind::TitleBar:
             return std::make_unique<GtkTitleBarControl>(static_cast<TitleBar&>(control));
+        case ControlKind::Memo:
+            return MakeMemo(static_cast<Memo&>(control));
+        case ControlKind::RadioButton:
+            return MakeRadioButton(static_cast<RadioButton&>(control));
+        case ControlKind::ProgressBar:
+            return MakeProgressBar(static_cast<ProgressBar&>(control));
         case ControlKind::Browser:
             break;
     }

@@ -10,8 +10,14 @@
 
 namespace kelvra::ui::gtk {
 
-// Edit, button, group box, label or title bar, placed on the control's form.
+// The peer of any control but the browser, placed on the control's form.
 std::unique_ptr<NativeControl> MakeControl(Control& control);
+
+// A text view in a scrolled window; rich text is shown as its plain text.
+std::unique_ptr<NativeControl> MakeMemo(Memo& memo);
+// A radio button in the group of the radio buttons with the same parent control.
+std::unique_ptr<NativeControl> MakeRadioButton(RadioButton& radio);
+std::unique_ptr<NativeControl> MakeProgressBar(ProgressBar& bar);
 
 class GtkTimer final : public NativeTimer {
   public:

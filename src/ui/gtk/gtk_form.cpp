@@ -61,6 +61,20 @@ GtkForm::~GtkForm() {
     backend_.Unregister(this);
     g_signal_handlers_disconnect_by_data(window_, this);
     gtk_widget_destroy(window_);
+    for (const auto& [parent, leader] : radio_leaders_) {
+        gtk_widget_destroy(leader);
+        g_object_unref(leader);
+    }
+}
+
+GtkWidget* GtkForm::RadioGroupLeader(const Control* parent) {
+    auto it = radio_leaders_.find(parent);
+    if (it == radio_leaders_.end()) {
+        GtkWidget* leader = gtk_radio_button_new(nullptr);
+        g_object_ref_sink(leader);
+        it = radio_leaders_.emplace(parent, leader).first;
+    }
+    return it->second;
 }
 
 void GtkForm::PackClient(GtkWidget* widget) {

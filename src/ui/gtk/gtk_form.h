@@ -5,12 +5,15 @@
 
 #include <gtk/gtk.h>
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "ui/backend.h"
 #include "ui/gtk/gtk_ui.h"
 
 namespace kelvra::ui {
+class Control;
 class Form;
 class TitleBar;
 }  // namespace kelvra::ui
@@ -36,6 +39,10 @@ class GtkForm final : public NativeForm {
     void MoveFixed(GtkWidget* widget, int x, int y);
     // The title bar control takes over the header bar: the caption is no longer drawn.
     void AttachTitleBar(GtkWidget* items_start, GtkWidget* items_end);
+    // The hidden first member of the radio group of the radio buttons with this parent
+    // control (null: on the form itself). A GTK radio group always has one active member;
+    // this one is active while none of the shown buttons is checked.
+    GtkWidget* RadioGroupLeader(const Control* parent);
 
   private:
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
@@ -52,6 +59,7 @@ class GtkForm final : public NativeForm {
     GtkWidget* client_box_ = nullptr;
     GtkWidget* fixed_ = nullptr;
     std::vector<const void*> packed_;
+    std::map<const Control*, GtkWidget*> radio_leaders_;
     bool titlebar_attached_ = false;
     bool visible_ = false;
     bool modal_ = false;

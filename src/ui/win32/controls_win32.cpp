@@ -1,4 +1,5 @@
-// Standard-control peers: edit, push button, group box and label.
+// Standard-control peers (edit, push button, group box, label) and the factory of every
+// control's peer.
 #include "ui/win32/controls_win32.h"
 
 #include "platform/win32/wide.h"
@@ -27,6 +28,14 @@ class EditPeer final : public Win32ControlPeer {
             SetWindowTextW(hwnd_, Widen(model).c_str());
             pushed_ = model;
         }
+        // A password field shows its character in place of each typed one (the message
+        // also sets or clears ES_PASSWORD).
+        const auto mask = static_cast<wchar_t>(static_cast<unsigned char>(edit_.PasswordChar()));
+        if (mask != mask_) {
+            SendMessageW(hwnd_, EM_SETPASSWORDCHAR, mask, 0);
+            InvalidateRect(hwnd_, nullptr, TRUE);
+            mask_ = mask;
+        }
     }
     std::optional<std::string> ReadText() const override {
         if (reading_model_ || hwnd_ == nullptr)
@@ -41,6 +50,7 @@ class EditPeer final : public Win32ControlPeer {
     Edit& edit_;
     bool reading_model_ = false;
     std::string pushed_;
+    wchar_t mask_ = 0;
 };
 
 class ButtonPeer final : public Win32ControlPeer {
@@ -99,9 +109,22 @@ class LabelPeer final : public Win32ControlPeer {
     Label& label_;
 };
 
-}  // namespace
+// The control made on the form just before this one, or null.
+const Control* Previous(const Control& control) {
+    const Control* previous = nullptr;
+    for (const Control* c : control.form().Controls()) {
+        if (c == &control)
+            return previous;
+        previous = c;
+    }
+    return nullptr;
+}
 
-std::unique_ptr<NativeControl> CreateStandardControl(Win32Ui& ui, Control& control) {
+bool IsRadioOf(const Control* c, const Control* parent) {
+    return c != nullptr && c->Kind() == ControlKind::RadioButton && c->parent() == parent;
+}
+
+std::unique_ptr<NativeControl> CreatePeer(Win32Ui& ui, Control& control) {
     switch (control.Kind()) {
         case ControlKind::Edit:
             return std::make_unique<EditPeer>(ui, static_cast<Edit&>(control));
@@ -113,10 +136,34 @@ std::unique_ptr<NativeControl> CreateStandardControl(Win32Ui& ui, Control& contr
             return std::make_unique<LabelPeer>(ui, static_cast<Label&>(control));
         case ControlKind::TitleBar:
             return CreateTitleBar(ui, static_cast<TitleBar&>(control));
+        case ControlKind::Memo:
+            return CreateMemo(ui, static_cast<Memo&>(control));
+        case ControlKind::RadioButton:
+            return CreateRadioButton(ui, static_cast<RadioButton&>(control),
+                                     !IsRadioOf(Previous(control), control.parent()));
+        case ControlKind::ProgressBar:
+            return CreateProgressBar(ui, static_cast<ProgressBar&>(control));
         case ControlKind::Browser:
             break;
     }
     throw Error("The control " + control.Name() + " has no Win32 peer here");
+}
+
+}  // namespace
+
+std::unique_ptr<NativeControl> CreateStandardControl(Win32Ui& ui, Control& control) {
+    auto peer = CreatePeer(ui, control);
+    // The control after a run of radio buttons starts a dialog group of its own, so the
+    // radio buttons' automatic unchecking stays within their run.
+    const Control* previous = Previous(control);
+    if (previous != nullptr && previous->Kind() == ControlKind::RadioButton &&
+        !IsRadioOf(&control, previous->parent())) {
+        if (auto* win = dynamic_cast<Win32ControlPeer*>(peer.get()); win && win->Hwnd()) {
+            const LONG_PTR style = GetWindowLongPtrW(win->Hwnd(), GWL_STYLE);
+            SetWindowLongPtrW(win->Hwnd(), GWL_STYLE, style | WS_GROUP);
+        }
+    }
+    return peer;
 }
 
 }  // namespace kelvra::ui::win32

@@ -8,15 +8,24 @@
 #include "ui/win32/form_win32.h"
 
 namespace kelvra::ui {
+class Memo;
+class ProgressBar;
+class RadioButton;
 class TitleBar;
-}
+}  // namespace kelvra::ui
 
 namespace kelvra::ui::win32 {
 
 class Win32Ui;
 
-// Edit, button, group box, label and title bar peers; throws for other kinds.
+// The peer of any control but the browser; throws for a browser. The radio buttons of one
+// parent form one dialog group: the first starts it, the next other control ends it.
 std::unique_ptr<NativeControl> CreateStandardControl(Win32Ui& ui, Control& control);
+// A read-only rich-edit box (a plain multi-line EDIT where no rich-edit library exists).
+std::unique_ptr<NativeControl> CreateMemo(Win32Ui& ui, Memo& memo);
+std::unique_ptr<NativeControl> CreateRadioButton(Win32Ui& ui, RadioButton& radio,
+                                                 bool starts_group);
+std::unique_ptr<NativeControl> CreateProgressBar(Win32Ui& ui, ProgressBar& bar);
 // The title-bar strip: info items as text, button items as image buttons with tooltips.
 std::unique_ptr<NativeControl> CreateTitleBar(Win32Ui& ui, TitleBar& bar);
 
