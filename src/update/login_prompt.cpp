@@ -33,6 +33,7 @@ TLoginPromptForm::TLoginPromptForm(ui::Application& app) : ui::Form(app, LoginPr
     label2_->SetBounds({16, 112, 80, 13});
     edit2_ = std::make_unique<ui::Edit>(*this, nullptr, "Edit2");
     edit2_->SetBounds({104, 112, 193, 21});
+    edit2_->SetPasswordChar('*');
     edit2_->SetTabOrder(1);
     button1_ = std::make_unique<ui::Button>(*this, nullptr, "Button1");
     button1_->SetCaption("OK");
