@@ -33,4 +33,5 @@ kelvra_add_gtest(update_engine_restart_test
     SOURCES ${kelvra_engine_test_dir}/restart_test.cpp
     LIBS kelvra_update_engine_fixture kelvra_headless)
 kelvra_carry_update_programs(update_engine_restart_test)
-add_dependencies(update_engine_restart_test restart_fixture_app kusetup)
+add_dependencies(update_engine_restart_test restart_fixture_app kusetup patcher
+                 update_patch_fixtures)

@@ -200,5 +200,35 @@ TEST_F(EngineRestartTest, RestartProgramReplacesTheRunningApplication) {
     // The restarted fixture waits for "hold" no more and ends by itself.
 }
 
+TEST_F(EngineRestartTest, PatchStepRunsThePatchProgramOnTheLocalFile) {
+    const char sep = Separator();
+    const std::string fixtures = TestBinDir() + sep + "patch_fixtures" + sep;
+    TempDir app_dir;
+    ScopedCurrentDir cwd(app_dir.path());
+    WriteBytes(app_dir.File("client.dat"), ReadBytes(fixtures + "text.old"));
+    server_.Serve("/files/fix.pat", Reply(200, ReadBytes(fixtures + "text.pat")));
+    const std::string url =
+        ServeControlFile("[update]\nunconditional=1\n[files]\ncount=1\n[file1]\nurl=" +
+                         server_.Url("/files/fix.pat") + "\ntargetdir=" + app_dir.path() +
+                         "\nlocalversion=client.dat\n");
+    StandInRunner runner;
+    auto engine = MakeEngine(url);
+    engine->SetProcessRunner(&runner);
+    engine->UpdateUpdate = update::TUpdatePrompting::upSilent;
+    engine->UseWinTempDir = false;  // fetched into the target, patched from there
+    engine->ApplyPatch = true;
+    update::TUpdateUtility utility;
+    engine->SetUtility(&utility);
+    engine->DoUpdate(false);
+
+    // The patch program was written out and applied the patch to the local file.
+    EXPECT_EQ(ReadBytes(app_dir.File(update::kPatchProgram)), ReadBytes(TestProgram("patcher")));
+    EXPECT_EQ(ReadBytes(app_dir.File("client.dat")), ReadBytes(fixtures + "text.new"));
+    EXPECT_FALSE(PathExists(app_dir.File("fix.pat")));  // deleted after patching
+    const std::string command = "patcher.exe -v fix.pat client.dat>> KUPDATE.LOG";
+    EXPECT_NE(LogText().find("[18] Exec: " + command + " (Status:18) (Error:0)"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace kelvra::test
