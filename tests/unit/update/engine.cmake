@@ -23,7 +23,7 @@ kelvra_add_gtest(update_transport_test
 # The update procedure, the actions after it and the restart hand-off through the engine.
 kelvra_add_gtest(update_procedure_test
     SOURCES ${kelvra_engine_test_dir}/procedure_test.cpp ${kelvra_engine_test_dir}/dialogs_test.cpp
-    LIBS kelvra_update_engine_fixture kelvra_headless)
+    LIBS kelvra_update_engine_fixture kelvra_headless kelvra_szdd_writer)
 add_dependencies(update_procedure_test update_cab_fixtures)
 kelvra_add_gtest(update_actions_test
     SOURCES ${kelvra_engine_test_dir}/actions_test.cpp

@@ -12,6 +12,7 @@
 #include "engine_fixture.h"
 #include "headless_ui.h"
 #include "platform/error.h"
+#include "szdd_writer.h"
 #include "update/html_dialog.h"
 #include "update/process_runner.h"
 
@@ -425,6 +426,26 @@ TEST_F(ProcedureTest, CompressedCabinetIsExtractedIntoTheTargetDirectory) {
     EXPECT_TRUE(PathExists(temp_.File("broken.cab")));
     EXPECT_NE(LogText().find("[947] Error decompressing CAB file : " + temp_.File("broken.cab")),
               std::string::npos);
+}
+
+TEST_F(ProcedureTest, CompressedFileIsExpandedInTheCurrentDirectory) {
+    // Moved into the target first, then expanded from there into the current directory.
+    TempDir current;
+    const auto old_dir = std::filesystem::current_path();
+    std::filesystem::current_path(std::filesystem::u8path(current.path()));
+    const std::string original = "tool program bytes " + std::string(300, 'z');
+    server_.Serve("/files/tool.ex_", Reply(200, tools::SzddCompress(original, 'e')));
+    served_ = {"tool.ex_"};
+    auto engine = Engine(Serve({{"tool.ex_", "compressed=1\n"}}));
+    engine->UpdateUpdate = TUpdatePrompting::upSilent;
+    engine->ExtractCAB = true;
+    engine->DoUpdate(false);
+    std::filesystem::current_path(old_dir);
+    EXPECT_EQ(ReadBytes(current.File("tool.exe")), original);
+    EXPECT_FALSE(PathExists(current.File("tool.ex_")));
+    EXPECT_FALSE(Placed("tool.ex_"));
+    EXPECT_FALSE(PathExists(temp_.File("tool.ex_")));
+    EXPECT_EQ(successes_, 1);
 }
 
 TEST_F(ProcedureTest, LogLinesOfAnUpdate) {
