@@ -115,8 +115,11 @@ void TUpdateEngine::PumpMessages() {
 
 bool TUpdateEngine::PromptLogin(const std::string& caption, std::string& user,
                                 std::string& password) {
-    if (app_ != nullptr)
-        return update::PromptLogin(*app_, caption, user, password);
+    if (app_ != nullptr) {
+        bool ok = false;
+        OnGuiThread([&] { ok = update::PromptLogin(*app_, caption, user, password); });
+        return ok;
+    }
     // No GUI: only the dialog script can answer.
     ui::DialogScript* script = ui::ActiveDialogScript();
     if (script == nullptr)
