@@ -368,7 +368,15 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
         std::size_t last = 1;
         while (last > 0 && !cancel) {
             PumpMessages();
-            const auto n = request.Read(block.data(), block.size());
+            // Never more than an announced HTTP length: what a server sends beyond it is not
+            // part of the file (WinInet on Windows stops there; this keeps it so everywhere).
+            // An FTP size comes from a listing that may be stale, so it does not limit.
+            std::size_t want = block.size();
+            if (size > 0 && UpdateType == TUpdateType::httpUpdate)
+                want = static_cast<std::size_t>(
+                    std::min<std::int64_t>(static_cast<std::int64_t>(want), size - total));
+            const auto n =
+                want == 0 ? std::optional<std::size_t>(0) : request.Read(block.data(), want);
             if (!n) {
                 read_error = true;
                 break;
