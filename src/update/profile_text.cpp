@@ -31,7 +31,23 @@ bool IsBlank(char16_t c) {
     }
 }
 
-std::u16string Decode(std::string_view bytes) {
+// Names and values end at an embedded NUL, as C strings do.
+std::u16string UpToNul(std::u16string_view s) {
+    return std::u16string(s.substr(0, s.find(u'\0')));
+}
+
+std::u16string_view TrimBlanks(std::u16string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+}  // namespace
+
+std::u16string DecodeStoredText(std::string_view bytes) {
     auto u8 = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     if (bytes.size() >= 3 && u8(0) == 0xEF && u8(1) == 0xBB && u8(2) == 0xBF)
         return text::Utf8ToUtf16(bytes.substr(3));
@@ -49,24 +65,8 @@ std::u16string Decode(std::string_view bytes) {
     return platform::SystemCodePage().ToUtf16(bytes);
 }
 
-// Names and values end at an embedded NUL, as C strings do.
-std::u16string UpToNul(std::u16string_view s) {
-    return std::u16string(s.substr(0, s.find(u'\0')));
-}
-
-std::u16string_view TrimBlanks(std::u16string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
-}
-
-}  // namespace
-
 ProfileText::ProfileText(std::string_view bytes) {
-    const std::u16string all = Decode(bytes);
+    const std::u16string all = DecodeStoredText(bytes);
     const std::u16string_view text(all);
     sections_.push_back(Section{});  // keys before the first header
     std::size_t pos = 0;

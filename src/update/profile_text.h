@@ -8,6 +8,10 @@
 
 namespace kelvra::update {
 
+// Text as stored in a file: a UTF-8 or UTF-16 (LE/BE) byte-order mark selects that encoding,
+// anything else is read in the ANSI code page.
+std::u16string DecodeStoredText(std::string_view bytes);
+
 class ProfileText {
   public:
     // bytes as stored: a UTF-8 or UTF-16 (LE/BE) byte-order mark selects that encoding,

@@ -3,9 +3,11 @@
 #include <cctype>
 #include <optional>
 
+#include "platform/text.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/dialog_script.h"
+#include "update/profile_text.h"
 
 namespace kelvra::update {
 namespace {
@@ -44,6 +46,18 @@ std::optional<ui::DialogAnswer> ScriptAnswer(const ui::DialogRequest& request) {
 
 }  // namespace
 
+namespace {
+
+// Rich text goes to the control as it is; plain text is shown decoded from its bytes.
+void ShowText(ui::Memo& memo, const std::string& text) {
+    if (IsRichText(text))
+        memo.SetText(text, true);
+    else
+        memo.SetText(text::Utf16ToUtf8(DecodeStoredText(text)), false);
+}
+
+}  // namespace
+
 bool IsRichText(std::string_view text) {
     if (text.size() < 5)
         return false;
@@ -58,7 +72,7 @@ TWhatsNewForm::TWhatsNewForm(ui::Application& app, const std::string& text,
     : ui::Form(app, TextDialogDefinition("TWhatsNewForm")) {
     SetCaption(texts.caption);
     memo_ = std::make_unique<ui::Memo>(*this, nullptr, "Memo1");
-    memo_->SetText(text, IsRichText(text));
+    ShowText(*memo_, text);
     const ui::Rect box = PlaceTextBox(*this, *memo_);
     const int top = box.top + box.height + 10;
     const int cancel_left = box.left + box.width - kDialogButtonWidth;
@@ -82,7 +96,7 @@ TEULAForm::TEULAForm(ui::Application& app, const std::string& text, const EULATe
     : ui::Form(app, TextDialogDefinition("TEULAForm")) {
     SetCaption(texts.caption);
     memo_ = std::make_unique<ui::Memo>(*this, nullptr, "Memo1");
-    memo_->SetText(text, IsRichText(text));
+    ShowText(*memo_, text);
     const ui::Rect box = PlaceTextBox(*this, *memo_);
     const int top = box.top + box.height + 10;
     ok_ = std::make_unique<ui::Button>(*this, nullptr, "OkButton");

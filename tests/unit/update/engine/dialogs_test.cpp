@@ -86,6 +86,26 @@ TEST(UpdateDialogs, LicenceGeometryAndChoice) {
     EXPECT_FALSE(form.NotAcceptButton().Checked());
 }
 
+TEST(UpdateDialogs, PlainTextIsShownDecodedFromItsBytes) {
+    struct Case {
+        std::string bytes;
+        std::string shown;
+    } cases[] = {
+        {"plain notes", "plain notes"},
+        {"\xEF\xBB\xBF\xE8\xAF\xBE\xE7\xA8\x8B", "\xE8\xAF\xBE\xE7\xA8\x8B"},
+        {std::string("\xFF\xFE\xFE\x8B\x0B\x7A", 6), "\xE8\xAF\xBE\xE7\xA8\x8B"},
+        {std::string("\xFE\xFF\x8B\xFE\x7A\x0B", 6), "\xE8\xAF\xBE\xE7\xA8\x8B"},
+    };
+    Gui gui;
+    for (const Case& c : cases) {
+        auto& notes = gui.app.CreateForm<update::TWhatsNewForm>(c.bytes, WhatsNewTexts{});
+        EXPECT_FALSE(notes.Memo1().Rich());
+        EXPECT_EQ(notes.Memo1().Text(), c.shown);
+        auto& terms = gui.app.CreateForm<update::TEULAForm>(c.bytes, EULATexts{});
+        EXPECT_EQ(terms.Memo1().Text(), c.shown);
+    }
+}
+
 TEST(UpdateDialogs, ShownModallyWithoutScript) {
     ScopedEnv no_script("KELVRA_DIALOG_SCRIPT", std::nullopt);
     Gui gui;
