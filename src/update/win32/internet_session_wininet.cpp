@@ -35,6 +35,14 @@ class Handle {
     HINTERNET h_;
 };
 
+// One InternetReadFile: the bytes read (0 at the end), nullopt on failure.
+std::optional<std::size_t> ReadBlock(HINTERNET h, char* buffer, std::size_t size) {
+    DWORD read = 0;
+    if (!InternetReadFile(h, buffer, static_cast<DWORD>(size), &read))
+        return std::nullopt;
+    return static_cast<std::size_t>(read);
+}
+
 class WinInetRequest final : public InternetRequest {
   public:
     explicit WinInetRequest(HINTERNET h) : h_(h) {}
@@ -55,10 +63,7 @@ class WinInetRequest final : public InternetRequest {
         return static_cast<std::int64_t>(length);
     }
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        DWORD read = 0;
-        if (!InternetReadFile(h_.get(), buffer, static_cast<DWORD>(size), &read))
-            return std::nullopt;
-        return static_cast<std::size_t>(read);
+        return ReadBlock(h_.get(), buffer, size);
     }
 
   private:
@@ -104,10 +109,7 @@ class WinInetPost final : public HttpPostRequest {
                                 static_cast<DWORD>(data.size())) != FALSE;
     }
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        DWORD read = 0;
-        if (!InternetReadFile(h_.get(), buffer, static_cast<DWORD>(size), &read))
-            return std::nullopt;
-        return static_cast<std::size_t>(read);
+        return ReadBlock(h_.get(), buffer, size);
     }
 
   private:
