@@ -128,6 +128,16 @@ void ProgressBar::SetPosition(int position) {
     SyncPeer();
 }
 
+Animation::Animation(Form& form, Control* parent, std::string name)
+    : Control(form, parent, std::move(name), ControlKind::Animation) {
+    SetPeer(form.app().backend().CreateControl(*this));
+}
+
+void Animation::SetActive(bool active) {
+    active_ = active;
+    SyncPeer();
+}
+
 Button::Button(Form& form, Control* parent, std::string name)
     : Control(form, parent, std::move(name), ControlKind::Button) {
     SetPeer(form.app().backend().CreateControl(*this));

@@ -1,5 +1,5 @@
 // Controls placed on forms: edit, button, group box, label, memo, radio button, progress bar,
-// title bar, and the timer.
+// animation, title bar, and the timer.
 #pragma once
 
 #include <cstddef>
@@ -24,7 +24,8 @@ enum class ControlKind {
     Label,
     Memo,
     RadioButton,
-    ProgressBar
+    ProgressBar,
+    Animation
 };
 enum class Align { None, Top, Client };
 
@@ -154,6 +155,19 @@ class ProgressBar final : public Control {
     int min_ = 0;
     int max_ = 100;
     int position_ = 0;
+};
+
+// The platform's standard busy animation (a file-copy clip where the platform has one),
+// running while active. Created stopped.
+class Animation final : public Control {
+  public:
+    Animation(Form& form, Control* parent, std::string name);
+    bool Active() const { return active_; }
+    // Starts or stops the animation.
+    void SetActive(bool active);
+
+  private:
+    bool active_ = false;
 };
 
 enum class TitleBarItemStyle { Info, Button };

@@ -10,13 +10,19 @@ namespace {
 class AnimationForm final : public ui::Form {
   public:
     AnimationForm(ui::Application& app, const std::string& caption, const std::string& message)
-        : ui::Form(app, Definition(caption)), text_(*this, nullptr, "StatusText") {
+        : ui::Form(app, Definition(caption)),
+          animation_(*this, nullptr, "Animation"),
+          text_(*this, nullptr, "StatusText") {
         SetWidth(kExecAnimationWidth);
         SetHeight(kExecAnimationHeight);
+        animation_.SetBounds({kAnimationLeft, kAnimationTop, kAnimationWidth, kAnimationHeight});
         text_.SetCaption(message);
         text_.SetBounds({kAnimationLeft, kAnimationTop + kAnimationHeight + 8,
                          kExecAnimationWidth - 2 * kAnimationLeft, 16});
     }
+
+    // Starts the animation (once the form is shown).
+    void Start() { animation_.SetActive(true); }
 
   private:
     static ui::FormDefinition Definition(const std::string& caption) {
@@ -29,6 +35,7 @@ class AnimationForm final : public ui::Form {
         return d;
     }
 
+    ui::Animation animation_;
     ui::Label text_;
 };
 
@@ -37,6 +44,7 @@ class AnimationWindow final : public ExecAnimation {
     AnimationWindow(ui::Application& app, const std::string& caption, const std::string& message)
         : app_(app), form_(app.CreateForm<AnimationForm>(caption, message)) {
         form_.Show();
+        form_.Start();
     }
     ~AnimationWindow() override { app_.DestroyForm(&form_); }
 

@@ -181,6 +181,8 @@ std::unique_ptr<NativeControl> MakeControl(Control& control) {
             return MakeRadioButton(static_cast<RadioButton&>(control));
         case ControlKind::ProgressBar:
             return MakeProgressBar(static_cast<ProgressBar&>(control));
+        case ControlKind::Animation:
+            return MakeAnimation(static_cast<Animation&>(control));
         case ControlKind::Browser:
             break;
     }

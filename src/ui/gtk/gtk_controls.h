@@ -18,6 +18,8 @@ std::unique_ptr<NativeControl> MakeMemo(Memo& memo);
 // A radio button in the group of the radio buttons with the same parent control.
 std::unique_ptr<NativeControl> MakeRadioButton(RadioButton& radio);
 std::unique_ptr<NativeControl> MakeProgressBar(ProgressBar& bar);
+// A spinner, running while the animation is active.
+std::unique_ptr<NativeControl> MakeAnimation(Animation& animation);
 
 class GtkTimer final : public NativeTimer {
   public:

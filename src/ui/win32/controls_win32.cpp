@@ -143,6 +143,8 @@ std::unique_ptr<NativeControl> CreatePeer(Win32Ui& ui, Control& control) {
                                      !IsRadioOf(Previous(control), control.parent()));
         case ControlKind::ProgressBar:
             return CreateProgressBar(ui, static_cast<ProgressBar&>(control));
+        case ControlKind::Animation:
+            return CreateAnimation(ui, static_cast<Animation&>(control));
         case ControlKind::Browser:
             break;
     }

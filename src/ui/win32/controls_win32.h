@@ -8,6 +8,7 @@
 #include "ui/win32/form_win32.h"
 
 namespace kelvra::ui {
+class Animation;
 class Memo;
 class ProgressBar;
 class RadioButton;
@@ -26,6 +27,8 @@ std::unique_ptr<NativeControl> CreateMemo(Win32Ui& ui, Memo& memo);
 std::unique_ptr<NativeControl> CreateRadioButton(Win32Ui& ui, RadioButton& radio,
                                                  bool starts_group);
 std::unique_ptr<NativeControl> CreateProgressBar(Win32Ui& ui, ProgressBar& bar);
+// The system's file-copy animation; empty where the system lacks the clip.
+std::unique_ptr<NativeControl> CreateAnimation(Win32Ui& ui, Animation& animation);
 // The title-bar strip: info items as text, button items as image buttons with tooltips.
 std::unique_ptr<NativeControl> CreateTitleBar(Win32Ui& ui, TitleBar& bar);
 

@@ -274,6 +274,34 @@ TEST_F(GtkControls, ProgressBarFractionFollowsRangeAndClampedPosition) {
     EXPECT_NEAR(gtk_progress_bar_get_fraction(bar), 1.0, 1e-9);
 }
 
+TEST_F(GtkControls, AnimationIsASpinnerRunningWhileActive) {
+    auto& form = ShownForm();
+    Animation animation(form, nullptr, "animation");
+    animation.SetBounds({220, 10, 160, 60});
+    GtkWidget* widget = Widget(form, "animation");
+    ASSERT_NE(widget, nullptr);
+    ASSERT_TRUE(GTK_IS_SPINNER(widget));
+    EXPECT_TRUE(gtk_widget_get_visible(widget));
+    int width = 0;
+    int height = 0;
+    gtk_widget_get_size_request(widget, &width, &height);
+    EXPECT_EQ(width, 160);
+    EXPECT_EQ(height, 60);
+    const auto spinning = [&] {
+        gboolean active = FALSE;
+        g_object_get(widget, "active", &active, nullptr);
+        return active != FALSE;
+    };
+    EXPECT_FALSE(animation.Active());
+    EXPECT_FALSE(spinning()) << "made stopped";
+    animation.SetActive(true);
+    EXPECT_TRUE(spinning());
+    animation.SetBounds({220, 20, 160, 60});
+    EXPECT_TRUE(spinning()) << "moving does not stop it";
+    animation.SetActive(false);
+    EXPECT_FALSE(spinning());
+}
+
 TEST_F(GtkControls, PasswordFieldHidesTypedTextButKeepsIt) {
     auto& form = ShownForm();
     GtkWidget* entry = FindNamed(GTK_WIDGET(form.Handle()), "GtkEntry");

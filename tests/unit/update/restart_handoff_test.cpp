@@ -229,6 +229,9 @@ TEST(ExecAndWait, AnimationWindowWhileTheProgramRuns) {
     ui::Rect bounds;
     std::string caption, text;
     ui::Rect text_bounds;
+    ui::Rect animation_bounds;
+    int animations = 0;
+    bool playing = false;
     ExecHooks hooks;
     hooks.animation = [&](const std::string& c, const std::string& m) {
         auto window = windows(c, m);
@@ -244,6 +247,13 @@ TEST(ExecAndWait, AnimationWindowWhileTheProgramRuns) {
             text = label->Caption();
             text_bounds = label->Bounds();
         }
+        for (ui::Control* control : seen->Controls()) {
+            if (control->Kind() != ui::ControlKind::Animation)
+                continue;
+            ++animations;
+            animation_bounds = control->Bounds();
+            playing = static_cast<ui::Animation*>(control)->Active();
+        }
         return window;
     };
     const std::string helper = QuoteWhenBlank(test::TestProgram("exit_code_helper"));
@@ -258,6 +268,14 @@ TEST(ExecAndWait, AnimationWindowWhileTheProgramRuns) {
     EXPECT_EQ(text, "Patching files");
     EXPECT_EQ(text_bounds.left, 10);
     EXPECT_EQ(text_bounds.top, kAnimationTop + kAnimationHeight + 8);
+    // The running file-copy animation at (10, 10), the text 8 pixels below it.
+    EXPECT_EQ(animations, 1);
+    EXPECT_TRUE(playing) << "started once the window is shown";
+    EXPECT_EQ(animation_bounds.left, 10);
+    EXPECT_EQ(animation_bounds.top, 10);
+    EXPECT_GT(animation_bounds.width, 0);
+    EXPECT_GT(animation_bounds.height, 0);
+    EXPECT_EQ(text_bounds.top, animation_bounds.top + animation_bounds.height + 8);
     // Created, shown, and destroyed once the program ended.
     EXPECT_EQ(ui.LogLines("create TExecAnimation").size(), 1u);
     EXPECT_EQ(ui.LogLines("show TExecAnimation").size(), 1u);

@@ -1,4 +1,4 @@
-// The memo, radio buttons, progress bar and password fields on real Win32 controls: what
+// The memo, radio buttons, progress bar, animation and password fields on real Win32 controls: what
 // the user sees and does, read back through the controls' own messages.
 #include <gtest/gtest.h>
 
@@ -230,6 +230,61 @@ TEST_F(NativeControls, ProgressBarPositionFollowsRangeAndClamps) {
         EXPECT_EQ(range.iLow, form.progress.Min());
         EXPECT_EQ(range.iHigh, form.progress.Max());
     }
+}
+
+// The ACN_START / ACN_STOP notifications an animation control posts to its parent.
+struct ClipNotifications {
+    HWND clip = nullptr;
+    std::vector<WORD> codes;
+};
+
+LRESULT CALLBACK RecordClipNotifications(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                         UINT_PTR, DWORD_PTR data) {
+    auto* seen = reinterpret_cast<ClipNotifications*>(data);
+    if (message == WM_COMMAND && reinterpret_cast<HWND>(lparam) == seen->clip)
+        seen->codes.push_back(HIWORD(wparam));
+    return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+TEST_F(NativeControls, AnimationPlaysTheFileCopyClipWhileActive) {
+    ui::Animation animation(form, nullptr, "animation");
+    animation.SetBounds({220, 10, 160, 60});
+    HWND clip = ChildAt(dialog, 220, 10);
+    ASSERT_TRUE(clip != nullptr && clip != dialog);
+    EXPECT_TRUE(SameClass(clip, L"SysAnimate32")) << platform::win32::Narrow(ClassOf(clip));
+    EXPECT_NE(Style(clip) & ACS_CENTER, 0) << "the clip keeps the designed size";
+    EXPECT_NE(Style(clip) & ACS_TRANSPARENT, 0);
+    RECT r{};
+    GetWindowRect(clip, &r);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 220);
+    EXPECT_EQ(r.top, 10);
+    EXPECT_EQ(r.right - r.left, 160);
+    EXPECT_EQ(r.bottom - r.top, 60);
+
+    // Wine answers ACM_ISPLAYING with 0 always; the control's start and stop notifications
+    // show the playing state instead. A control without an opened clip never starts, so
+    // ACN_START also shows that the file-copy clip was found.
+    ClipNotifications seen{clip, {}};
+    ASSERT_TRUE(
+        SetWindowSubclass(dialog, RecordClipNotifications, 1, reinterpret_cast<DWORD_PTR>(&seen)));
+    const auto notified = [&] {
+        c.ui.ProcessPendingMessages();
+        std::vector<WORD> codes;
+        codes.swap(seen.codes);
+        return codes;
+    };
+    EXPECT_FALSE(animation.Active());
+    EXPECT_EQ(notified(), std::vector<WORD>{}) << "made stopped";
+    animation.SetActive(true);
+    EXPECT_EQ(notified(), std::vector<WORD>{ACN_START});
+    animation.SetBounds({220, 20, 160, 60});
+    EXPECT_EQ(notified(), std::vector<WORD>{}) << "moving neither stops nor restarts it";
+    animation.SetActive(false);
+    EXPECT_EQ(notified(), std::vector<WORD>{ACN_STOP});
+    animation.SetActive(true);
+    EXPECT_EQ(notified(), std::vector<WORD>{ACN_START}) << "starts again";
+    RemoveWindowSubclass(dialog, RecordClipNotifications, 1);
 }
 
 TEST_F(NativeControls, PasswordFieldHidesTypedTextButKeepsIt) {
