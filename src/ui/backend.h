@@ -54,7 +54,7 @@ class NativeForm {
 };
 
 // The native widget behind a control (edit, button, group box, label, memo, radio button,
-// progress bar, title bar).
+// progress bar, animation, title bar).
 class NativeControl {
   public:
     virtual ~NativeControl() = default;
