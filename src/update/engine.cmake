@@ -15,6 +15,10 @@ else()
     find_package(PkgConfig REQUIRED)
     pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
     pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
-    target_sources(kelvra_update PRIVATE ${CMAKE_CURRENT_LIST_DIR}/posix/internet_session_curl.cpp)
-    target_link_libraries(kelvra_update PUBLIC PkgConfig::CURL PkgConfig::GIO)
+    target_sources(kelvra_update PRIVATE ${CMAKE_CURRENT_LIST_DIR}/posix/internet_session_curl.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/posix/curl_library.cpp)
+    # libcurl is loaded at run time when the first session opens; only its headers are used
+    # here.
+    target_include_directories(kelvra_update PRIVATE ${CURL_INCLUDE_DIRS})
+    target_link_libraries(kelvra_update PUBLIC PkgConfig::GIO ${CMAKE_DL_LIBS})
 endif()

@@ -13,6 +13,7 @@ namespace kelvra::update {
 // WinInet's error codes; the Linux backend reports its failures with the same numbers.
 inline constexpr std::uint32_t kInetErrorTimeout = 12002;
 inline constexpr std::uint32_t kInetErrorExtended = 12003;
+inline constexpr std::uint32_t kInetErrorInternal = 12004;
 inline constexpr std::uint32_t kInetErrorNameNotResolved = 12007;
 inline constexpr std::uint32_t kInetErrorCannotConnect = 12029;
 inline constexpr std::uint32_t kInetErrorConnectionReset = 12031;

@@ -1,7 +1,6 @@
 // The Internet session port on Linux: libcurl for HTTP and FTP (driven through the multi
 // interface so that a body is read block by block), GNetworkMonitor for the
 // connected-state query. Failures carry WinInet's error numbers and texts.
-#include <curl/curl.h>
 #include <gio/gio.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "update/internet_session.h"
+#include "update/posix/curl_library.h"
 
 namespace kelvra::update {
 namespace {
@@ -23,14 +23,6 @@ constexpr std::size_t kPauseAbove = 256 * 1024;
 
 thread_local std::uint32_t t_last_error = 0;
 thread_local std::string t_last_response;
-
-struct CurlGlobal {
-    CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-};
-
-void EnsureCurl() {
-    static CurlGlobal global;
-}
 
 std::uint32_t MapCurlError(CURLcode code) {
     switch (code) {
@@ -62,27 +54,27 @@ std::uint32_t MapCurlError(CURLcode code) {
 // A transfer driven step by step: headers first, then the body on demand.
 class CurlTransfer {
   public:
-    CurlTransfer() : easy_(curl_easy_init()), multi_(curl_multi_init()) {
-        curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody);
-        curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-        curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlTransfer::OnHeader);
-        curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-        curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    CurlTransfer() : easy_(Curl().easy_init()), multi_(Curl().multi_init()) {
+        Curl().easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::OnBody);
+        Curl().easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+        Curl().easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlTransfer::OnHeader);
+        Curl().easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+        Curl().easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     }
     ~CurlTransfer() {
         if (added_)
-            curl_multi_remove_handle(multi_, easy_);
-        curl_easy_cleanup(easy_);
-        curl_multi_cleanup(multi_);
+            Curl().multi_remove_handle(multi_, easy_);
+        Curl().easy_cleanup(easy_);
+        Curl().multi_cleanup(multi_);
         if (headers_ != nullptr)
-            curl_slist_free_all(headers_);
+            Curl().slist_free_all(headers_);
     }
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
     CURL* easy() { return easy_; }
     void AddHeader(const std::string& line) {
-        headers_ = curl_slist_append(headers_, line.c_str());
+        headers_ = Curl().slist_append(headers_, line.c_str());
     }
     void SetReceiveTimeout(int ms) { receive_timeout_ms_ = ms > 0 ? ms : kDefaultReceiveTimeoutMs; }
     void SetConnectTimeout(int ms) { connect_timeout_ms_ = ms > 0 ? ms : kDefaultConnectTimeoutMs; }
@@ -90,8 +82,8 @@ class CurlTransfer {
     // Runs until the response headers are complete (or the body starts); false on failure.
     bool Start() {
         if (headers_ != nullptr)
-            curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
-        curl_multi_add_handle(multi_, easy_);
+            Curl().easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
+        Curl().multi_add_handle(multi_, easy_);
         added_ = true;
         const auto deadline =
             Clock::now() + std::chrono::milliseconds(receive_timeout_ms_ + connect_timeout_ms_);
@@ -113,13 +105,13 @@ class CurlTransfer {
 
     long Status() {
         long status = 0;
-        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+        Curl().easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
         return status;
     }
 
     std::int64_t ContentLength() {
         curl_off_t length = -1;
-        curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        Curl().easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
         return length > 0 ? static_cast<std::int64_t>(length) : 0;
     }
 
@@ -128,7 +120,7 @@ class CurlTransfer {
         while (buffer_.size() - offset_ == 0 && !done_) {
             if (paused_) {
                 paused_ = false;
-                curl_easy_pause(easy_, CURLPAUSE_CONT);
+                Curl().easy_pause(easy_, CURLPAUSE_CONT);
             }
             const std::size_t before = buffer_.size();
             if (!Step())
@@ -165,10 +157,10 @@ class CurlTransfer {
         const std::size_t buffered = buffer_.size();
         const bool had_headers = headers_done_;
         int running = 0;
-        if (curl_multi_perform(multi_, &running) != CURLM_OK)
+        if (Curl().multi_perform(multi_, &running) != CURLM_OK)
             return Fail();
         int left = 0;
-        while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
+        while (CURLMsg* msg = Curl().multi_info_read(multi_, &left)) {
             if (msg->msg == CURLMSG_DONE) {
                 done_ = true;
                 result_ = msg->data.result;
@@ -179,7 +171,7 @@ class CurlTransfer {
         if (done_ || headers_done_ != had_headers || buffer_.size() != buffered)
             return true;
         int ready = 0;
-        if (curl_multi_poll(multi_, nullptr, 0, 50, &ready) != CURLM_OK)
+        if (Curl().multi_poll(multi_, nullptr, 0, 50, &ready) != CURLM_OK)
             return Fail();
         return true;
     }
@@ -211,7 +203,7 @@ class CurlTransfer {
         if ((line == "\r\n" || line == "\n") && self->status_line_seen_ && !self->informational_) {
             // A redirection continues with the next response's headers.
             long status = 0;
-            curl_easy_getinfo(self->easy_, CURLINFO_RESPONSE_CODE, &status);
+            Curl().easy_getinfo(self->easy_, CURLINFO_RESPONSE_CODE, &status);
             if (!(status >= 300 && status < 400 && self->follows_redirects_))
                 self->headers_done_ = true;
         }
@@ -263,17 +255,17 @@ struct SessionSettings {
 
 void ApplyCommon(CurlTransfer& t, const SessionSettings& s) {
     CURL* e = t.easy();
-    curl_easy_setopt(e, CURLOPT_USERAGENT, s.agent.c_str());
+    Curl().easy_setopt(e, CURLOPT_USERAGENT, s.agent.c_str());
     if (!s.proxy.empty())
-        curl_easy_setopt(e, CURLOPT_PROXY, s.proxy.c_str());
+        Curl().easy_setopt(e, CURLOPT_PROXY, s.proxy.c_str());
     if (s.connect_timeout_ms > 0)
-        curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(s.connect_timeout_ms));
+        Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(s.connect_timeout_ms));
     t.SetConnectTimeout(s.connect_timeout_ms);
     t.SetReceiveTimeout(s.receive_timeout_ms);
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.error_buffer());
+    Curl().easy_setopt(e, CURLOPT_ERRORBUFFER, t.error_buffer());
     if (s.ignore_cert) {
-        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
+        Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
+        Curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
     }
 }
 
@@ -295,7 +287,7 @@ class CurlFtp final : public FtpConnection {
     // Logs in and lists the root, so that a refused host or bad login fails here.
     bool Connect() {
         auto t = Prepare("");
-        curl_easy_setopt(t->easy(), CURLOPT_NOBODY, 1L);
+        Curl().easy_setopt(t->easy(), CURLOPT_NOBODY, 1L);
         return Run(*t);
     }
 
@@ -309,7 +301,7 @@ class CurlFtp final : public FtpConnection {
         if (!dir.empty() && dir.back() != '/')
             dir += '/';
         auto t = Prepare(dir);
-        curl_easy_setopt(t->easy(), CURLOPT_NOBODY, 1L);
+        Curl().easy_setopt(t->easy(), CURLOPT_NOBODY, 1L);
         if (!Run(*t))
             return false;
         directory_ = dir;
@@ -318,12 +310,12 @@ class CurlFtp final : public FtpConnection {
 
     std::optional<std::int64_t> FindFileSize(const std::string& name) override {
         auto t = Prepare(directory_ + name);
-        curl_easy_setopt(t->easy(), CURLOPT_NOBODY, 1L);
-        curl_easy_setopt(t->easy(), CURLOPT_FILETIME, 0L);
+        Curl().easy_setopt(t->easy(), CURLOPT_NOBODY, 1L);
+        Curl().easy_setopt(t->easy(), CURLOPT_FILETIME, 0L);
         if (!Run(*t))
             return std::nullopt;
         curl_off_t length = -1;
-        curl_easy_getinfo(t->easy(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+        Curl().easy_getinfo(t->easy(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
         if (length < 0)
             return std::nullopt;
         return static_cast<std::int64_t>(length);
@@ -331,7 +323,7 @@ class CurlFtp final : public FtpConnection {
 
     std::unique_ptr<InternetRequest> OpenFile(const std::string& name) override {
         auto t = Prepare(directory_ + name);
-        curl_easy_setopt(t->easy(), CURLOPT_TRANSFERTEXT, 0L);
+        Curl().easy_setopt(t->easy(), CURLOPT_TRANSFERTEXT, 0L);
         if (!t->Start())
             return nullptr;
         return std::make_unique<CurlRequest>(std::move(t));
@@ -342,16 +334,17 @@ class CurlFtp final : public FtpConnection {
         auto t = std::make_unique<CurlTransfer>();
         ApplyCommon(*t, settings_);
         const std::string url = FtpUrl(host_, port_, path);
-        curl_easy_setopt(t->easy(), CURLOPT_URL, url.c_str());
-        curl_easy_setopt(t->easy(), CURLOPT_USERNAME, user_.empty() ? "anonymous" : user_.c_str());
-        curl_easy_setopt(t->easy(), CURLOPT_PASSWORD, user_.empty() ? "" : password_.c_str());
+        Curl().easy_setopt(t->easy(), CURLOPT_URL, url.c_str());
+        Curl().easy_setopt(t->easy(), CURLOPT_USERNAME,
+                           user_.empty() ? "anonymous" : user_.c_str());
+        Curl().easy_setopt(t->easy(), CURLOPT_PASSWORD, user_.empty() ? "" : password_.c_str());
         if (!passive_)
-            curl_easy_setopt(t->easy(), CURLOPT_FTPPORT, "127.0.0.1");
+            Curl().easy_setopt(t->easy(), CURLOPT_FTPPORT, "127.0.0.1");
         return t;
     }
 
     static bool Run(CurlTransfer& t) {
-        const CURLcode code = curl_easy_perform(t.easy());
+        const CURLcode code = Curl().easy_perform(t.easy());
         if (code != CURLE_OK) {
             t_last_error = MapCurlError(code);
             t_last_response = t.error_buffer();
@@ -378,7 +371,7 @@ class CurlPost final : public HttpPostRequest {
         t_last_error = 0;
         answer_.clear();
         offset_ = 0;
-        CURL* e = curl_easy_init();
+        CURL* e = Curl().easy_init();
         if (e == nullptr) {
             t_last_error = kInetErrorConnectionReset;
             return false;
@@ -390,32 +383,32 @@ class CurlPost final : public HttpPostRequest {
             if (end == std::string::npos)
                 end = headers.size();
             if (end > start)
-                list = curl_slist_append(list, headers.substr(start, end - start).c_str());
+                list = Curl().slist_append(list, headers.substr(start, end - start).c_str());
             start = end + 2;
         }
         char error[CURL_ERROR_SIZE] = {};
-        curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(e, CURLOPT_ERRORBUFFER, error);
-        curl_easy_setopt(e, CURLOPT_URL, url_.c_str());
-        curl_easy_setopt(e, CURLOPT_USERAGENT, settings_.agent.c_str());
-        curl_easy_setopt(e, CURLOPT_POST, 1L);
-        curl_easy_setopt(e, CURLOPT_POSTFIELDS, body.data());
-        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(e, CURLOPT_HTTPHEADER, list);
+        Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+        Curl().easy_setopt(e, CURLOPT_ERRORBUFFER, error);
+        Curl().easy_setopt(e, CURLOPT_URL, url_.c_str());
+        Curl().easy_setopt(e, CURLOPT_USERAGENT, settings_.agent.c_str());
+        Curl().easy_setopt(e, CURLOPT_POST, 1L);
+        Curl().easy_setopt(e, CURLOPT_POSTFIELDS, body.data());
+        Curl().easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        Curl().easy_setopt(e, CURLOPT_HTTPHEADER, list);
         // A redirect to HTTPS is followed; certificate date and name are not checked.
-        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
+        Curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+        Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+        Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
+        Curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
         if (settings_.connect_timeout_ms > 0)
-            curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
-                             static_cast<long>(settings_.connect_timeout_ms));
-        curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlPost::OnAnswer);
-        curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
-        const CURLcode code = curl_easy_perform(e);
-        curl_slist_free_all(list);
-        curl_easy_cleanup(e);
+            Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
+                               static_cast<long>(settings_.connect_timeout_ms));
+        Curl().easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlPost::OnAnswer);
+        Curl().easy_setopt(e, CURLOPT_WRITEDATA, this);
+        const CURLcode code = Curl().easy_perform(e);
+        Curl().slist_free_all(list);
+        Curl().easy_cleanup(e);
         if (code != CURLE_OK) {
             t_last_error = MapCurlError(code);
             t_last_response = error;
@@ -475,20 +468,20 @@ class CurlSession final : public InternetSession {
         auto t = std::make_unique<CurlTransfer>();
         ApplyCommon(*t, settings_);
         CURL* e = t->easy();
-        curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
-        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
-        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        Curl().easy_setopt(e, CURLOPT_URL, url.c_str());
+        Curl().easy_setopt(e, CURLOPT_HTTPGET, 1L);
+        Curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+        Curl().easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
+        Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+        Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         // Fresh content: nothing is cached here, and caches on the way are told not to answer.
         t->AddHeader("Pragma: no-cache");
         t->AddHeader("Cache-Control: no-cache");
         if (!flags.keep_connection)
-            curl_easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
+            Curl().easy_setopt(e, CURLOPT_FORBID_REUSE, 1L);
         if (flags.ignore_cert_date || flags.ignore_cert_name) {
-            curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
-            curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
+            Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
+            Curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
         }
         std::size_t start = 0;
         while (start < headers.size()) {
@@ -543,7 +536,10 @@ class CurlPlatform final : public InternetPlatform {
     void HangUp() override {}
     std::unique_ptr<InternetSession> Open(const std::string& agent,
                                           const std::string& proxy) override {
-        EnsureCurl();
+        if (LoadCurl() == nullptr) {
+            t_last_error = kInetErrorInternal;
+            return nullptr;
+        }
         return std::make_unique<CurlSession>(agent, proxy);
     }
     std::uint32_t LastError() override { return t_last_error; }
@@ -551,6 +547,8 @@ class CurlPlatform final : public InternetPlatform {
         switch (code) {
             case kInetErrorTimeout:
                 return "The operation timed out";
+            case kInetErrorInternal:
+                return "An internal error occurred";
             case kInetErrorNameNotResolved:
                 return "The server name or address could not be resolved";
             case kInetErrorUnrecognizedScheme:
