@@ -169,4 +169,21 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     return EqualsIgnoreCase(Utf8ToUtf16(a), Utf8ToUtf16(b));
 }
 
+std::string UpperAscii(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 }  // namespace kelvra::text

@@ -23,4 +23,10 @@ char16_t FoldCase(char16_t c);
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
+// ASCII letters a-z upper-cased; every other byte unchanged.
+std::string UpperAscii(std::string s);
+
+// The value of a hexadecimal digit (0-9, a-f, A-F); -1 for any other character.
+int HexDigitValue(char c);
+
 }  // namespace kelvra::text

@@ -51,16 +51,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 struct GroupState {
     bool hidden = false;            // inside a destination whose text is not shown
     std::int64_t unicode_skip = 1;  // fallback characters that follow each \uN
@@ -186,8 +176,8 @@ class Converter {
     }
 
     void HexByte() {
-        const int hi = pos_ < in_.size() ? HexValue(in_[pos_]) : -1;
-        const int lo = pos_ + 1 < in_.size() ? HexValue(in_[pos_ + 1]) : -1;
+        const int hi = pos_ < in_.size() ? text::HexDigitValue(in_[pos_]) : -1;
+        const int lo = pos_ + 1 < in_.size() ? text::HexDigitValue(in_[pos_ + 1]) : -1;
         if (hi < 0 || lo < 0) {
             // A truncated escape: the digits that are there are dropped, the rest is text.
             if (hi >= 0)

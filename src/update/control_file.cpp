@@ -2,20 +2,9 @@
 
 #include <limits>
 
+#include "platform/text.h"
+
 namespace kelvra::update {
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
     std::size_t i = 0;
@@ -39,8 +28,8 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
         return std::nullopt;
     std::uint64_t value = 0;
     for (; i < text.size(); ++i) {
-        const int d =
-            hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        const int d = hex ? text::HexDigitValue(text[i])
+                          : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (d < 0)
             return std::nullopt;
         value = value * (hex ? 16 : 10) + static_cast<unsigned>(d);

@@ -1,8 +1,7 @@
 // Fetching the update's files and putting each in place: the prompting modes, components
 // left for the restart program, moves, single-file expansion, cabinets and patches.
-#include <filesystem>
-
 #include "platform/file_system.h"
+#include "platform/text.h"
 #include "update/cab_extract.h"
 #include "update/local_files.h"
 #include "update/progress_form.h"
@@ -12,21 +11,10 @@
 namespace kelvra::update {
 namespace {
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 // The upper-cased extension with its full stop; "" when the name has none.
 std::string UpperExtension(const std::string& name) {
     const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : Upper(name.substr(dot));
-}
-
-std::filesystem::path Path(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+    return dot == std::string::npos ? std::string() : text::UpperAscii(name.substr(dot));
 }
 
 }  // namespace
@@ -51,7 +39,7 @@ int TUpdateEngine::GetFileUpdates() {
             OnBeforeFileDownload(*this, n, item.Description, address);
         if (!item.TargetDir.empty() &&
             !platform::SystemFileSystem().DirectoryExists(item.TargetDir))
-            std::filesystem::create_directories(Path(item.TargetDir));
+            CreateDirectories(item.TargetDir);
         const std::string dir = UseWinTempDir ? WinTempDir() : item.TargetDir;
         if (progress_form_ != nullptr)
             OnGuiThread([this] { progress_form_->Show(); });
@@ -73,7 +61,8 @@ int TUpdateEngine::GetFileUpdates() {
 
 void TUpdateEngine::PlaceFetchedFile(const TFileDescription& item, const std::string& dir,
                                      const std::string& name) {
-    if (!name.empty() && Upper(FAppComps).find(Upper(name)) != std::string::npos) {
+    if (!name.empty() &&
+        text::UpperAscii(FAppComps).find(text::UpperAscii(name)) != std::string::npos) {
         // Components stay where they were fetched; the restart program moves them.
         FAppComponentLoaded = true;
         DoStatus(962, name, 0, 0);

@@ -10,14 +10,6 @@ namespace {
 constexpr std::size_t kMaxReplacements = 10000;
 constexpr std::size_t kMaxExpandedLength = 1 << 20;
 
-std::string UpperAscii(std::string s) {
-    for (char& c : s) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return s;
-}
-
 }  // namespace
 
 std::string NormalisePrefixDirectory(std::string directory, char separator) {
@@ -64,7 +56,7 @@ std::string ExpandPrefixes(std::string text, const ConvertPrefixHandler& on_conv
         if (text[i] == '{' && open == std::string::npos) {
             open = i;
         } else if (text[i] == '}' && open != std::string::npos) {
-            const std::string name = UpperAscii(text.substr(open + 1, i - open - 1));
+            const std::string name = text::UpperAscii(text.substr(open + 1, i - open - 1));
             const std::string dir = convert ? convert(name) : std::string();
             if (!dir.empty()) {
                 if (++replacements > kMaxReplacements ||

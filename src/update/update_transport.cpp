@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 #include "ui/application.h"
 #include "update/cab_extract.h"
 #include "update/local_files.h"
@@ -16,13 +17,6 @@ namespace {
 constexpr std::size_t kReadBlock = 4096;
 constexpr std::size_t kCopyBlock = 32768;
 constexpr std::size_t kMaxErrorText = 1024;
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 // RFC 4648 base64 with "=" padding.
 std::string Base64(const std::string& bytes) {
@@ -211,7 +205,7 @@ std::string TUpdateEngine::URLToDomain(const std::string& url) {
 
 std::string TUpdateEngine::MakeProxyUrl(const std::string& url, const std::string& proxyuser,
                                         const std::string& proxypwd) {
-    if (Upper(url.substr(0, 7)) == "HTTP://" && !proxyuser.empty())
+    if (text::UpperAscii(url.substr(0, 7)) == "HTTP://" && !proxyuser.empty())
         return "http://" + proxyuser + ":" + proxypwd + "@" + url.substr(7);
     return url;
 }
@@ -293,7 +287,7 @@ void TUpdateEngine::AfterDownload(const std::string& destination, const std::str
     CustomProcess(destination);
     if (!uncompress)
         return;
-    if (Upper(destination).find(".CAB") == std::string::npos) {
+    if (text::UpperAscii(destination).find(".CAB") == std::string::npos) {
         ExpandLZFile(destination);
         return;
     }
@@ -419,7 +413,7 @@ bool TUpdateEngine::URLGetFile(InternetSession* hfile, const std::string& url,
             return false;
         CustomProcess(destination);
         if (uncompress) {
-            if (Upper(destination).find(".CAB") == std::string::npos) {
+            if (text::UpperAscii(destination).find(".CAB") == std::string::npos) {
                 ExpandLZFile(destination);
             } else {
                 DoStatus(965, destination, 3, 0);

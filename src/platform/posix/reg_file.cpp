@@ -75,22 +75,12 @@ std::optional<std::string> LosslessUtf8(const std::vector<std::uint8_t>& data) {
     return utf8;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::optional<std::uint32_t> ParseHexNumber(std::string_view s) {
     if (s.empty() || s.size() > 8)
         return std::nullopt;
     std::uint32_t v = 0;
     for (char c : s) {
-        const int d = HexDigit(c);
+        const int d = text::HexDigitValue(c);
         if (d < 0)
             return std::nullopt;
         v = (v << 4) | static_cast<std::uint32_t>(d);
@@ -255,9 +245,11 @@ class Parser {
         while (!rest.empty()) {
             const std::size_t comma = rest.find(',');
             const std::string_view item = TrimBlanks(rest.substr(0, comma));
-            if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0)
+            if (item.size() != 2 || text::HexDigitValue(item[0]) < 0 ||
+                text::HexDigitValue(item[1]) < 0)
                 Fail(line, "bad hex byte");
-            bytes.push_back(static_cast<std::uint8_t>(HexDigit(item[0]) * 16 + HexDigit(item[1])));
+            bytes.push_back(static_cast<std::uint8_t>(text::HexDigitValue(item[0]) * 16 +
+                                                      text::HexDigitValue(item[1])));
             if (comma == std::string_view::npos)
                 break;
             rest = rest.substr(comma + 1);
