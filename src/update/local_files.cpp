@@ -72,6 +72,14 @@ void SetCurrentDirectoryTo(const std::string& path) {
                       static_cast<std::uint32_t>(ec.value()));
 }
 
+std::string CurrentDirectory() {
+    return S(fs::current_path());
+}
+
+void CreateDirectories(const std::string& path) {
+    fs::create_directories(P(path));
+}
+
 std::string DirectoryOf(const std::string& path) {
     const std::size_t at = path.find_last_of("/\\");
     return at == std::string::npos ? std::string() : path.substr(0, at);

@@ -20,6 +20,10 @@ void ClearReadOnlyHidden(const std::string& path);
 bool RenameLocalFile(const std::string& from, const std::string& to);
 std::optional<std::int64_t> LocalFileSize(const std::string& path);
 void SetCurrentDirectoryTo(const std::string& path);
+std::string CurrentDirectory();
+// Creates the directory with every missing parent; throws std::filesystem::filesystem_error
+// when that fails.
+void CreateDirectories(const std::string& path);
 // Directory part of a path (up to and without its last separator).
 std::string DirectoryOf(const std::string& path);
 

@@ -1,7 +1,5 @@
 // The engine's members of the restart hand-off and the patch program: they give the free
 // functions of restart_handoff, carried_programs and exec_and_wait the engine's state.
-#include <filesystem>
-
 #include "platform/file_system.h"
 #include "ui/application.h"
 #include "update/carried_programs.h"
@@ -15,11 +13,6 @@
 
 namespace kelvra::update {
 namespace {
-
-std::string CurrentDirectory() {
-    const std::u8string dir = std::filesystem::current_path().u8string();
-    return std::string(dir.begin(), dir.end());
-}
 
 // An animation window made on the GUI thread is also freed there.
 class GuiThreadAnimation final : public ExecAnimation {

@@ -1,7 +1,5 @@
 // The update procedure: DoUpdate with its actions before the update, the release notes and
 // the licence, and the boxes and dialogs it shows.
-#include <filesystem>
-
 #include "platform/file_system.h"
 #include "ui/application.h"
 #include "update/html_dialog.h"
