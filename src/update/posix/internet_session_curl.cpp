@@ -51,6 +51,20 @@ std::uint32_t MapCurlError(CURLcode code) {
     }
 }
 
+// Calls add with each non-empty line of CR LF separated header text.
+template <typename Add>
+void ForEachHeaderLine(const std::string& headers, Add add) {
+    std::size_t start = 0;
+    while (start < headers.size()) {
+        std::size_t end = headers.find("\r\n", start);
+        if (end == std::string::npos)
+            end = headers.size();
+        if (end > start)
+            add(headers.substr(start, end - start));
+        start = end + 2;
+    }
+}
+
 // A transfer driven step by step: headers first, then the body on demand.
 class CurlTransfer {
   public:
@@ -377,15 +391,9 @@ class CurlPost final : public HttpPostRequest {
             return false;
         }
         curl_slist* list = nullptr;
-        std::size_t start = 0;
-        while (start < headers.size()) {
-            std::size_t end = headers.find("\r\n", start);
-            if (end == std::string::npos)
-                end = headers.size();
-            if (end > start)
-                list = Curl().slist_append(list, headers.substr(start, end - start).c_str());
-            start = end + 2;
-        }
+        ForEachHeaderLine(headers, [&list](const std::string& line) {
+            list = Curl().slist_append(list, line.c_str());
+        });
         char error[CURL_ERROR_SIZE] = {};
         Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
         Curl().easy_setopt(e, CURLOPT_ERRORBUFFER, error);
@@ -483,15 +491,7 @@ class CurlSession final : public InternetSession {
             Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
             Curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
         }
-        std::size_t start = 0;
-        while (start < headers.size()) {
-            std::size_t end = headers.find("\r\n", start);
-            if (end == std::string::npos)
-                end = headers.size();
-            if (end > start)
-                t->AddHeader(headers.substr(start, end - start));
-            start = end + 2;
-        }
+        ForEachHeaderLine(headers, [&t](const std::string& line) { t->AddHeader(line); });
         if (!t->Start())
             return nullptr;
         return std::make_unique<CurlRequest>(std::move(t));
