@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -85,12 +86,6 @@ std::string DirectoryOf(const std::string& path) {
     return at == std::string::npos ? std::string() : path.substr(0, at);
 }
 
-OutputFile::OutputFile(const std::string& path)
-    : path_(path), out_(P(path), std::ios::binary | std::ios::trunc) {
-    if (!out_)
-        throw OsError("Cannot open file " + path, 0);
-}
-
 OutputFile OutputFile::CreateUnique(const std::string& directory, const std::string& prefix) {
     static std::atomic<unsigned> counter{
         static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())};
@@ -103,33 +98,39 @@ OutputFile OutputFile::CreateUnique(const std::string& directory, const std::str
         std::string name = prefix;
         for (int shift = 12; shift >= 0; shift -= 4)
             name += kHex[(n >> shift) & 0xF];
-        const std::string path = dir + name + ".tmp";
-        std::error_code ec;
-        if (fs::exists(P(path), ec) || ec)
-            continue;
-        OutputFile file;
-        file.path_ = path;
-        // Opened once, without truncation: the name was free a moment ago.
-        file.out_.open(P(path), std::ios::binary | std::ios::app);
-        if (!file.out_)
+        std::string path = dir + name + ".tmp";
+        Handle handle = kNoHandle;
+        const Created created = CreateNew(path, handle);
+        if (created == Created::kOpened)
+            return OutputFile(std::move(path), handle);
+        if (created == Created::kFailed)
             break;
-        return file;
     }
     throw OsError("Cannot create a temporary file in " + directory, 0);
 }
 
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : path_(std::move(other.path_)), handle_(std::exchange(other.handle_, kNoHandle)) {}
+
+OutputFile::~OutputFile() {
+    Abandon();
+}
+
 void OutputFile::Write(const char* data, std::size_t size) {
-    out_.write(data, static_cast<std::streamsize>(size));
-    if (!out_)
+    if (handle_ == kNoHandle || !WriteAll(handle_, data, size))
         throw OsError("Cannot write file " + path_, 0);
 }
 
 void OutputFile::Close() {
-    if (!out_.is_open())
+    if (handle_ == kNoHandle)
         return;
-    out_.close();
-    if (!out_)
+    if (!CloseFile(std::exchange(handle_, kNoHandle)))
         throw OsError("Cannot close file " + path_, 0);
+}
+
+void OutputFile::Abandon() {
+    if (handle_ != kNoHandle)
+        CloseFile(std::exchange(handle_, kNoHandle));  // the file is being discarded
 }
 
 bool InputFile::Open(const std::string& path) {

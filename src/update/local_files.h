@@ -27,24 +27,36 @@ void CreateDirectories(const std::string& path);
 // Directory part of a path (up to and without its last separator).
 std::string DirectoryOf(const std::string& path);
 
-// A file written block by block; failures throw OsError (an input/output error).
+// A new file written block by block, straight to the system (no buffer of its own: the
+// engine writes whole blocks). Failures throw OsError (an input/output error).
 class OutputFile {
   public:
-    explicit OutputFile(const std::string& path);
-    // A new file named prefix + four hex digits + ".tmp" in directory, open for writing.
-    // Throws OsError when none can be created.
+    // A new file named prefix + four hex digits + ".tmp" in directory, created exclusively
+    // (a name that is taken is never opened). Throws OsError when none can be created.
     static OutputFile CreateUnique(const std::string& directory, const std::string& prefix);
-    OutputFile(OutputFile&&) = default;
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&&) = delete;
+    // Closes a file still open without reporting.
+    ~OutputFile();
     const std::string& path() const { return path_; }
     void Write(const char* data, std::size_t size);
     void Close();
     // Closes without reporting (the file is being deleted after a failure).
-    void Abandon() { out_.close(); }
+    void Abandon();
 
   private:
-    OutputFile() = default;
+    // The platform's file handle (a descriptor on Linux, a HANDLE on Windows).
+    using Handle = std::intptr_t;
+    static constexpr Handle kNoHandle = -1;
+    enum class Created { kOpened, kNameTaken, kFailed };
+    // Creates path only when no file of that name exists.
+    static Created CreateNew(const std::string& path, Handle& handle);
+    static bool WriteAll(Handle handle, const char* data, std::size_t size);
+    static bool CloseFile(Handle handle);
+
+    OutputFile(std::string path, Handle handle) : path_(std::move(path)), handle_(handle) {}
     std::string path_;
-    std::ofstream out_;
+    Handle handle_ = kNoHandle;
 };
 
 // A file read block by block; Open fails softly.

@@ -3,6 +3,7 @@ kelvra_add_gtest(update_values_test
             ${CMAKE_CURRENT_LIST_DIR}/version_text_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/date_log_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/probes_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/local_files_test.cpp
     LIBS kelvra_update)
 
 if(WIN32)

@@ -1,0 +1,78 @@
+// Temporary files of the transport: exclusive creation, exact contents, and what happens
+// when no name is free or the folder is missing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <utility>
+
+#include "platform/error.h"
+#include "test_support.h"
+#include "update/local_files.h"
+
+namespace kelvra::update {
+namespace {
+
+std::string TempName(unsigned n) {
+    char name[16];
+    std::snprintf(name, sizeof name, "KUPD%04X.tmp", n);
+    return name;
+}
+
+TEST(TransportTempFiles, NewFileHoldsExactlyWhatWasWritten) {
+    test::TempDir dir;
+    OutputFile first = OutputFile::CreateUnique(dir.path(), "KUPD");
+    const std::string name = std::filesystem::path(first.path()).filename().string();
+    ASSERT_EQ(name.size(), 12u);
+    EXPECT_EQ(name.substr(0, 4), "KUPD");
+    EXPECT_EQ(name.find_first_not_of("0123456789ABCDEF", 4), 8u);
+    EXPECT_EQ(name.substr(8), ".tmp");
+    EXPECT_EQ(test::ReadBytes(first.path()), "");
+
+    // Moved, the file stays open once; blocks of any size and any byte go out unchanged.
+    OutputFile out = std::move(first);
+    const std::string binary("\0\r\n\x1A\xFF", 5);
+    const std::string big(100000, 'b');
+    out.Write(binary.data(), binary.size());
+    out.Write(big.data(), big.size());
+    out.Write(big.data(), 0);
+    out.Close();
+    out.Close();  // a second close does nothing
+    EXPECT_EQ(test::ReadBytes(out.path()), binary + big);
+    EXPECT_THROW(out.Write("x", 1), OsError);  // closed
+
+    OutputFile second = OutputFile::CreateUnique(dir.path(), "KUPD");
+    EXPECT_NE(second.path(), out.path());
+    second.Abandon();
+    EXPECT_TRUE(std::filesystem::remove(std::filesystem::path(second.path())));
+}
+
+// Names already taken are skipped without being opened or emptied: the names follow one
+// counter, so the test takes the next five before asking for a sixth.
+TEST(TransportTempFiles, TakenNamesAreNeverOpened) {
+    test::TempDir dir;
+    OutputFile probe = OutputFile::CreateUnique(dir.path(), "KUPD");
+    probe.Close();
+    const unsigned last = static_cast<unsigned>(std::stoul(
+        std::filesystem::path(probe.path()).filename().string().substr(4, 4), nullptr, 16));
+    for (unsigned i = 1; i <= 5; ++i)
+        test::WriteBytes(dir.File(TempName((last + i) & 0xFFFF)), "taken");
+    OutputFile out = OutputFile::CreateUnique(dir.path(), "KUPD");
+    out.Write("new", 3);
+    out.Close();
+    EXPECT_EQ(out.path(), dir.File(TempName((last + 6) & 0xFFFF)));
+    EXPECT_EQ(test::ReadBytes(out.path()), "new");
+    for (unsigned i = 1; i <= 5; ++i)
+        EXPECT_EQ(test::ReadBytes(dir.File(TempName((last + i) & 0xFFFF))), "taken") << i;
+}
+
+TEST(TransportTempFiles, MissingFolderIsAnError) {
+    test::TempDir dir;
+    const std::string missing = dir.File("no such folder");
+    EXPECT_THROW(OutputFile::CreateUnique(missing, "KUPD"), OsError);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(missing)));
+}
+
+}  // namespace
+}  // namespace kelvra::update
