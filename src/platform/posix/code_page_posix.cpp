@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <iterator>
 #include <mutex>
 
 #include "platform/text.h"
@@ -61,6 +62,7 @@ class IconvCodePage final : public CodePage {
         : codeset_(std::move(codeset)), id_(WindowsCodePageId(codeset_)) {
         to_ = iconv_open(codeset_.c_str(), "UTF-16LE");
         from_ = iconv_open("UTF-16LE", codeset_.c_str());
+        ascii_identity_ = MapsAsciiToItself();
     }
     ~IconvCodePage() override {
         if (to_ != reinterpret_cast<iconv_t>(-1))
@@ -90,15 +92,14 @@ class IconvCodePage final : public CodePage {
     }
 
     std::u16string ToUtf16(std::string_view bytes) const override {
+        if (ascii_identity_ && std::all_of(bytes.begin(), bytes.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x80;
+            }))
+            return std::u16string(bytes.begin(), bytes.end());
         std::lock_guard<std::mutex> lock(mutex_);
         if (from_ == reinterpret_cast<iconv_t>(-1))
             return text::Utf8ToUtf16(bytes);
-        const std::string le =
-            Run(from_, bytes.data(), bytes.size(), [](const char*, std::size_t, std::string& out) {
-                out.push_back(static_cast<char>(0xFD));
-                out.push_back(static_cast<char>(0xFF));
-                return std::size_t{1};
-            });
+        const std::string le = ConvertFrom(bytes);
         std::u16string out;
         out.reserve(le.size() / 2);
         for (std::size_t i = 0; i + 1 < le.size(); i += 2) {
@@ -109,10 +110,41 @@ class IconvCodePage final : public CodePage {
     }
 
   private:
+    std::string ConvertFrom(std::string_view bytes) const {
+        return Run(from_, bytes.data(), bytes.size(),
+                   [](const char*, std::size_t, std::string& out) {
+                       out.push_back(static_cast<char>(0xFD));
+                       out.push_back(static_cast<char>(0xFF));
+                       return std::size_t{1};
+                   });
+    }
+
+    // Whether text of bytes below 0x80 alone can be widened directly, without the converter:
+    // only for the known stateless code sets that extend ASCII (a stateful one such as
+    // ISO-2022-JP gives escape sequences of such bytes a meaning), and only when the converter
+    // agrees that each of those bytes stands for the character of that code.
+    bool MapsAsciiToItself() const {
+        static constexpr unsigned kAsciiSupersets[] = {65001, 936, 1252, 28591, 20127, 950, 949};
+        if (from_ == reinterpret_cast<iconv_t>(-1) ||
+            std::find(std::begin(kAsciiSupersets), std::end(kAsciiSupersets), id_) ==
+                std::end(kAsciiSupersets))
+            return false;
+        std::string ascii;
+        for (int c = 1; c < 0x80; ++c)
+            ascii.push_back(static_cast<char>(c));
+        std::string expected;
+        for (char c : ascii) {
+            expected.push_back(c);
+            expected.push_back('\0');
+        }
+        return ConvertFrom(ascii) == expected;
+    }
+
     std::string codeset_;
     unsigned id_;
     iconv_t to_;
     iconv_t from_;
+    bool ascii_identity_ = false;
     mutable std::mutex mutex_;
 };
 

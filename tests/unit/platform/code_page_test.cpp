@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/code_page.h"
 #include "platform/text.h"
 #ifndef _WIN32
+#include <iconv.h>
+
 #include "platform/posix/code_page_posix.h"
 #endif
 
@@ -88,6 +91,60 @@ TEST(IconvCodePage, IdsOfCommonCodesets) {
         EXPECT_EQ(WindowsCodePageId(c.codeset), c.id);
         EXPECT_EQ(MakeIconvCodePage(c.codeset)->Id(), c.id);
     }
+}
+
+// The converter itself, as the oracle for text it takes without error.
+std::optional<std::u16string> IconvToUtf16(const char* codeset, const std::string& bytes) {
+    iconv_t cd = iconv_open("UTF-16LE", codeset);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string le(bytes.size() * 4 + 16, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t in_left = bytes.size();
+    char* out = le.data();
+    std::size_t out_left = le.size();
+    const std::size_t r = iconv(cd, &in, &in_left, &out, &out_left);
+    iconv_close(cd);
+    if (r == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    std::u16string units;
+    for (std::size_t i = 0; i + 1 < le.size() - out_left; i += 2)
+        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(le[i]) |
+                                              (static_cast<unsigned char>(le[i + 1]) << 8)));
+    return units;
+}
+
+TEST(IconvCodePage, TextOfBytesBelow0x80ReadsAsTheConverterReadsIt) {
+    std::string every_ascii_byte;
+    for (int c = 0; c < 0x80; ++c)
+        every_ascii_byte.push_back(static_cast<char>(c));
+    const struct {
+        const char* codeset;
+        std::string bytes;
+    } cases[] = {
+        {"UTF-8", every_ascii_byte},
+        {"GBK", every_ascii_byte},
+        {"CP1252", every_ascii_byte},
+        {"ISO-8859-1", every_ascii_byte},
+        {"ANSI_X3.4-1968", every_ascii_byte},
+        {"BIG5", every_ascii_byte},
+        {"EUC-KR", every_ascii_byte},
+        // Shift_JIS as glibc reads it: 0x5C is the yen sign and 0x7E the overline.
+        {"SHIFT_JIS", "C:\\dir~1"},
+        // Stateful: the escape sequences switch to JIS X 0208 ("\x1B$B0!" is one kanji).
+        {"ISO-2022-JP", "a\x1B$B0!\x1B(Bb"},
+        // Two bytes per character.
+        {"UTF-16LE", std::string("a\0b\0", 4)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codeset);
+        const std::optional<std::u16string> expected = IconvToUtf16(c.codeset, c.bytes);
+        ASSERT_TRUE(expected.has_value());
+        EXPECT_EQ(MakeIconvCodePage(c.codeset)->ToUtf16(c.bytes), *expected);
+    }
+    // The same code sets still convert text with bytes of 0x80 and above.
+    EXPECT_EQ(MakeIconvCodePage("CP1252")->ToUtf16("caf\xE9 \x80"), u"caf\u00E9 \u20AC");
+    EXPECT_EQ(MakeIconvCodePage("UTF-8")->ToUtf16("x\xE4\xBA\x91"), u"x\u4E91");
 }
 
 TEST(IconvCodePage, UnknownCodesetNeverThrows) {
