@@ -23,6 +23,29 @@ class ControlFileReader {
     virtual std::string ReadString(std::string_view section, std::string_view key,
                                    std::string_view def) const = 0;
     virtual const std::string& Path() const = 0;
+
+  protected:
+    friend class ControlFileHold;
+    // See ControlFileHold. A reader that keeps nothing between reads ignores holds.
+    virtual void BeginHold() const {}
+    virtual void EndHold() const {}
+};
+
+// While a hold is open, a reader that caches the file looks for a changed file at its first
+// read only, instead of at every read: the reads of one engine step then see one state of
+// the file and cost no file-system call each.
+class ControlFileHold {
+  public:
+    explicit ControlFileHold(std::shared_ptr<const ControlFileReader> file)
+        : file_(std::move(file)) {
+        file_->BeginHold();
+    }
+    ~ControlFileHold() { file_->EndHold(); }
+    ControlFileHold(const ControlFileHold&) = delete;
+    ControlFileHold& operator=(const ControlFileHold&) = delete;
+
+  private:
+    std::shared_ptr<const ControlFileReader> file_;
 };
 
 // The platform's reader for the file at path (Win32: GetPrivateProfileStringW; Linux: the

@@ -1,5 +1,7 @@
 #include "update/profile_text.h"
 
+#include <algorithm>
+
 #include "platform/code_page.h"
 #include "platform/text.h"
 #include "update/control_file.h"
@@ -31,11 +33,6 @@ bool IsBlank(char16_t c) {
     }
 }
 
-// Names and values end at an embedded NUL, as C strings do.
-std::u16string UpToNul(std::u16string_view s) {
-    return std::u16string(s.substr(0, s.find(u'\0')));
-}
-
 std::u16string_view TrimBlanks(std::u16string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && IsBlank(s[b]))
@@ -65,9 +62,14 @@ std::u16string DecodeStoredText(std::string_view bytes) {
     return platform::SystemCodePage().ToUtf16(bytes);
 }
 
-ProfileText::ProfileText(std::string_view bytes) {
-    const std::u16string all = DecodeStoredText(bytes);
-    const std::u16string_view text(all);
+ProfileText::ProfileText(std::string_view bytes) : text_(DecodeStoredText(bytes)) {
+    const std::u16string_view text(text_);
+    // The span of part (a piece of text) up to its first NUL: names and values end there, as
+    // C strings do.
+    auto span = [&](std::u16string_view part) {
+        return Span{static_cast<std::size_t>(part.data() - text.data()),
+                    std::min(part.size(), part.find(u'\0'))};
+    };
     sections_.push_back(Section{});  // keys before the first header
     std::size_t pos = 0;
     while (pos < text.size()) {
@@ -84,7 +86,7 @@ ProfileText::ProfileText(std::string_view bytes) {
         if (line.front() == u'[') {
             const std::size_t close = line.rfind(u']');
             if (close != std::u16string_view::npos && close > 0) {
-                sections_.push_back(Section{UpToNul(line.substr(1, close - 1)), {}});
+                sections_.push_back(Section{span(line.substr(1, close - 1)), {}});
                 continue;
             }
             // A header without "]" is read as an ordinary line.
@@ -94,14 +96,14 @@ ProfileText::ProfileText(std::string_view bytes) {
         const std::size_t eq = line.find(u'=');
         if (eq != std::u16string_view::npos) {
             name = TrimBlanks(line.substr(0, eq));
-            entry.value = UpToNul(TrimBlanks(line.substr(eq + 1)));
+            entry.value = span(TrimBlanks(line.substr(eq + 1)));
             entry.has_value = true;
         }
-        entry.name = UpToNul(name);
+        entry.name = span(name);
         std::vector<Entry>& entries = sections_.back().entries;
         // A nameless line is dropped right after another nameless one.
-        if (!entry.name.empty() || entries.empty() || !entries.back().name.empty())
-            entries.push_back(std::move(entry));
+        if (entry.name.size != 0 || entries.empty() || entries.back().name.size != 0)
+            entries.push_back(entry);
     }
 }
 
@@ -117,13 +119,13 @@ std::u16string ProfileText::Get(std::u16string_view section, std::u16string_view
         const std::u16string_view want_section = TrimBlanks(section);
         const std::u16string_view want_key = TrimBlanks(key);
         for (const Section& s : sections_) {
-            if (!text::EqualsIgnoreCase(s.name, want_section))
+            if (!text::EqualsIgnoreCase(View(s.name), want_section))
                 continue;
             // Only the first section of that name counts.
             for (const Entry& e : s.entries) {
-                if (text::EqualsIgnoreCase(e.name, want_key)) {
+                if (text::EqualsIgnoreCase(View(e.name), want_key)) {
                     if (e.has_value)
-                        value = e.value;
+                        value = View(e.value);
                     break;
                 }
             }

@@ -23,15 +23,25 @@ class ProfileText {
                        std::u16string_view def) const;
 
   private:
+    // A piece of text_ (offsets, so that copies and moves of the object stay valid).
+    struct Span {
+        std::size_t pos = 0;
+        std::size_t size = 0;
+    };
     struct Entry {
-        std::u16string name;
-        std::u16string value;
+        Span name;
+        Span value;
         bool has_value = false;
     };
     struct Section {
-        std::u16string name;
+        Span name;
         std::vector<Entry> entries;
     };
+    std::u16string_view View(Span span) const {
+        return std::u16string_view(text_).substr(span.pos, span.size);
+    }
+
+    std::u16string text_;
     std::vector<Section> sections_;
 };
 

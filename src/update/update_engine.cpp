@@ -83,10 +83,12 @@ std::string TUpdateEngine::GetVersion() const {
 }
 
 void TUpdateEngine::ConvertPrefix(const std::string& prefix, std::string& s) {
-    // The platform's folders are looked up once per engine; TMP follows the properties.
+    // The platform's folders are looked up once per engine; TMP follows the properties and
+    // is looked up each time it is named.
     if (!prefix_dirs_)
         prefix_dirs_ = SystemPrefixDirectories(std::string());
-    prefix_dirs_->temp = WinTempDir();
+    if (prefix == "TMP")
+        prefix_dirs_->temp = WinTempDir();
     s = BaseConvertPrefix(prefix, *prefix_dirs_, platform::SystemFileSystem().Separator());
 }
 
@@ -140,6 +142,11 @@ const ControlFileReader& TUpdateEngine::ControlFile() {
     if (!control_file_ || control_file_->Path() != FControlFileName)
         control_file_ = OpenControlFile(FControlFileName);
     return *control_file_;
+}
+
+ControlFileHold TUpdateEngine::HoldControlFile() {
+    ControlFile();
+    return ControlFileHold(control_file_);
 }
 
 std::string TUpdateEngine::ReadControlString(std::string_view section, std::string_view key,

@@ -281,6 +281,8 @@ class TUpdateEngine {
     bool PromptLogin(const std::string& caption, std::string& user, std::string& password);
     // The control file copy (opened on first use after GetControlFile).
     const ControlFileReader& ControlFile();
+    // A hold on the control file for the reads of one step (see ControlFileHold).
+    ControlFileHold HoldControlFile();
     std::string ReadControlString(std::string_view section, std::string_view key,
                                   std::string_view def = {});
     bool CopyLocalFile(const std::string& source, const std::string& destination);
@@ -324,7 +326,7 @@ class TUpdateEngine {
     bool FInProgress = false;
     bool FCancelled = false;
     std::string FControlFileName;
-    std::unique_ptr<ControlFileReader> control_file_;
+    std::shared_ptr<const ControlFileReader> control_file_;
     LocalDateTime FNewVersionDate;
     LocalDateTime FCurVersionDate;
     std::string FNewVersionInfo;

@@ -95,6 +95,7 @@ int TUpdateEngine::GetControlFile() {
     DoStatus(926, "", 3, 0);
     FControlFileName = temp_dir + URLtoFile(address);
     control_file_.reset();
+    const ControlFileHold hold = HoldControlFile();
     if (SignatureCheck && ReadControlString("update", "signature") != Signature) {
         DoStatus(927, "", 11, 4);
         result = 5;
@@ -115,6 +116,7 @@ int TUpdateEngine::GetControlFile() {
 }
 
 int TUpdateEngine::DoVersionCheck() {
+    const ControlFileHold hold = HoldControlFile();
     const ControlFileReader& file = ControlFile();
     int code = 7;
     FUpdateDescription = ReadString(file, "update", "descr");
@@ -208,6 +210,7 @@ bool TUpdateEngine::DoFileCheck(std::string& NewVersion, std::string& LocalFile,
 
 int TUpdateEngine::GetFileDetails() {
     FileList().Clear();
+    const ControlFileHold hold = HoldControlFile();
     const ControlFileReader& file = ControlFile();
     const std::int32_t n = ReadInteger(file, "files", "count", 0);
     if (n > 0) {

@@ -1,11 +1,13 @@
-// Linux: the portable profile reader over the file, parsed again when the file changes.
+// Linux: the portable profile reader over the file, parsed again when the file changes
+// (checked at every read, or once per hold).
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <fstream>
+#include <cerrno>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <sstream>
 
 #include "platform/text.h"
 #include "update/control_file.h"
@@ -25,16 +27,51 @@ struct Stamp {
     }
 };
 
-Stamp StampOf(const std::string& path) {
-    struct stat st {};
+Stamp StampOf(const struct stat& st) {
     Stamp s;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (!S_ISREG(st.st_mode))
         return s;
     s.exists = true;
     s.size = st.st_size;
     s.mtime = st.st_mtim;
     s.inode = st.st_ino;
     return s;
+}
+
+Stamp StampOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? StampOf(st) : Stamp{};
+}
+
+// The whole regular file at path, with the stamp of what was read; false when there is no
+// such file or it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes, Stamp& stamp) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        stamp = StampOf(st);
+        // One byte more than announced, so that a file of the stated size is read in one call.
+        bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
+        std::size_t have = 0;
+        for (;;) {
+            if (have == bytes.size())
+                bytes.resize(bytes.size() * 2);
+            const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            have += static_cast<std::size_t>(n);
+        }
+        bytes.resize(have);
+    }
+    ::close(fd);
+    return ok;
 }
 
 class PosixControlFile final : public ControlFileReader {
@@ -44,18 +81,9 @@ class PosixControlFile final : public ControlFileReader {
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view def) const override {
         std::lock_guard lock(mutex_);
-        const Stamp now = StampOf(path_);
-        if (!text_ || !(now == stamp_)) {
-            text_.reset();
-            stamp_ = now;
-            if (now.exists) {
-                std::ifstream in(path_, std::ios::binary);
-                if (in) {
-                    std::ostringstream bytes;
-                    bytes << in.rdbuf();
-                    text_.emplace(bytes.str());
-                }
-            }
+        if (holds_ == 0 || !checked_) {
+            Refresh();
+            checked_ = true;
         }
         if (!text_) {
             // No file: the default with trailing blanks dropped, nothing else.
@@ -71,10 +99,33 @@ class PosixControlFile final : public ControlFileReader {
     const std::string& Path() const override { return path_; }
 
   private:
+    void BeginHold() const override {
+        std::lock_guard lock(mutex_);
+        if (holds_++ == 0)
+            checked_ = false;
+    }
+    void EndHold() const override {
+        std::lock_guard lock(mutex_);
+        --holds_;
+    }
+
+    // Parses the file again when it is not the one read last (or was never read).
+    void Refresh() const {
+        if (text_ && StampOf(path_) == stamp_)
+            return;
+        text_.reset();
+        stamp_ = Stamp{};
+        std::string bytes;
+        if (ReadWholeFile(path_, bytes, stamp_))
+            text_.emplace(bytes);
+    }
+
     std::string path_;
     mutable std::mutex mutex_;
     mutable Stamp stamp_;
     mutable std::optional<ProfileText> text_;
+    mutable int holds_ = 0;
+    mutable bool checked_ = false;
 };
 
 }  // namespace

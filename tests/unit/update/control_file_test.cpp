@@ -2,6 +2,8 @@
 // real GetPrivateProfileStringW is the oracle) and against the portable reader.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "platform/error.h"
@@ -102,6 +104,41 @@ TEST_F(ControlFileTable, MissingFileGivesDefaults) {
     EXPECT_EQ(reader->ReadString("update", "date", "x"), "x");
     EXPECT_EQ(ReadInteger(*reader, "update", "newchecksum", -1), -1);
     EXPECT_TRUE(ReadFlag(*reader, "file1", "preselect", true));
+}
+
+// A reader sees a replaced file at its next read; a hold makes the reads of one step see
+// the file as it was at the hold's first read, and the file is looked at again afterwards.
+TEST_F(ControlFileTable, ChangedFileIsReadAgainAndHoldsSeeOneState) {
+    const std::string path = dir_.File("update.inf");
+    test::WriteBytes(path, "[update]\nv=1\n");
+    const std::shared_ptr<const ControlFileReader> reader = OpenControlFile(path);
+    EXPECT_EQ(reader->ReadString("update", "v", ""), "1");
+    test::WriteBytes(path, "[update]\nv=22\n");
+    EXPECT_EQ(reader->ReadString("update", "v", ""), "22");
+    {
+        // Changed before the hold: its first read must not answer from the old copy.
+        test::WriteBytes(path, "[update]\nv=333\n");
+        const ControlFileHold outer(reader);
+        EXPECT_EQ(reader->ReadString("update", "v", ""), "333");
+        {
+            const ControlFileHold inner(reader);
+            test::WriteBytes(path, "[update]\nv=4444\n");
+#ifndef _WIN32
+            // The copy read at the first read of the hold answers (Windows reads the file).
+            EXPECT_EQ(reader->ReadString("update", "v", ""), "333");
+#endif
+        }
+#ifndef _WIN32
+        EXPECT_EQ(reader->ReadString("update", "w", "none"), "none");
+        EXPECT_EQ(reader->ReadString("update", "v", ""), "333");  // the outer hold is open
+#endif
+    }
+    EXPECT_EQ(reader->ReadString("update", "v", ""), "4444");
+    // A file that disappears gives defaults, and one that appears again is read.
+    std::remove(path.c_str());
+    EXPECT_EQ(reader->ReadString("update", "v", "gone"), "gone");
+    test::WriteBytes(path, "[update]\nv=5\n");
+    EXPECT_EQ(reader->ReadString("update", "v", "gone"), "5");
 }
 
 TEST(ControlFileTyped, IntegersFlagsAndLines) {
