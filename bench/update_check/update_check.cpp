@@ -1,42 +1,21 @@
-// NewVersionAvailable against a loopback HTTP server, and as the baseline a plain libcurl
-// fetch of the same control file into a file, alternating in one run. Prints the ratio.
-#include <curl/curl.h>
-#include <httplib.h>
-
+// NewVersionAvailable against a loopback HTTP server, and as the baseline a plain fetch of
+// the same control file into a file with the platform's Internet library (libcurl on Linux,
+// WinInet on Windows), alternating in one run. Prints the ratio.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "bench_http_server.h"
+#include "plain_fetch.h"
 #include "update/update_engine.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-size_t WriteToFile(char* data, size_t size, size_t count, void* file) {
-    return std::fwrite(data, size, count, static_cast<FILE*>(file)) * size;
-}
-
-// A plain fetch: one easy handle, written to a file that is deleted afterwards.
-bool PlainFetch(const std::string& url, const std::string& path) {
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &WriteToFile);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, out);
-    const bool ok = curl_easy_perform(curl) == CURLE_OK;
-    curl_easy_cleanup(curl);
-    std::fclose(out);
-    std::remove(path.c_str());
-    return ok;
-}
+using kelvra::bench::PlainFetch;
 
 struct Result {
     double engine_us;
@@ -46,17 +25,13 @@ struct Result {
 // Runs both sides over control, alternating; medians, since the machine is shared and
 // single slow rounds say nothing about either side.
 int Measure(const std::string& control, Result& result) {
-    httplib::Server server;
-    server.Get("/kelvraeduclient/update.inf", [&](const httplib::Request&, httplib::Response& res) {
-        res.set_content(control, "text/plain");
-    });
-    const int port = server.bind_to_any_port("127.0.0.1");
-    std::thread thread([&] { server.listen_after_bind(); });
-    while (!server.is_running())
-        std::this_thread::yield();
-    const std::string url =
-        "http://127.0.0.1:" + std::to_string(port) + "/kelvraeduclient/update.inf";
-    const std::string temp = std::filesystem::temp_directory_path().string() + "/kupd_bench.inf";
+    kelvra::bench::BenchHttpServer server(control);
+    if (!server.ok()) {
+        std::fprintf(stderr, "no loopback server\n");
+        return 1;
+    }
+    const std::string url = server.Url("/kelvraeduclient/update.inf");
+    const std::string temp = (std::filesystem::temp_directory_path() / "kupd_bench.inf").string();
     kelvra::update::TUpdateEngine engine;
     engine.URL = url;
     engine.TimeOut = 3000;
@@ -84,8 +59,6 @@ int Measure(const std::string& control, Result& result) {
         engine_us.push_back(engine_first ? first : second);
         plain_us.push_back(engine_first ? second : first);
     }
-    server.stop();
-    thread.join();
     if (!fetched) {
         std::fprintf(stderr, "plain fetch failed\n");
         return 1;
@@ -124,9 +97,10 @@ int main() {
             return 1;
         std::printf(
             "update_check %s control file (%zu bytes, medians of 400): "
-            "NewVersionAvailable %.1f us, plain libcurl fetch %.1f us, ratio %.2fx "
+            "NewVersionAvailable %.1f us, plain %s fetch %.1f us, ratio %.2fx "
             "(target 1.20x)\n",
-            name, control->size(), r.engine_us, r.plain_us, r.engine_us / r.plain_us);
+            name, control->size(), r.engine_us, kelvra::bench::PlainFetchName(), r.plain_us,
+            r.engine_us / r.plain_us);
     }
     return 0;
 }
