@@ -24,17 +24,6 @@ std::string S(const fs::path& p) {
 
 }  // namespace
 
-std::string TempFilesDirectory() {
-    std::error_code ec;
-    fs::path dir = fs::temp_directory_path(ec);
-    if (ec)
-        return ".";
-    std::string s = S(dir);
-    while (s.size() > 1 && (s.back() == '/' || s.back() == '\\'))
-        s.pop_back();
-    return s;
-}
-
 bool LocalFileExists(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(P(path), ec);
@@ -110,25 +99,49 @@ OutputFile OutputFile::CreateUnique(const std::string& directory, const std::str
 }
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : path_(std::move(other.path_)), handle_(std::exchange(other.handle_, kNoHandle)) {}
+    : path_(std::move(other.path_)),
+      handle_(std::exchange(other.handle_, kNoHandle)),
+      buffer_(std::move(other.buffer_)) {}
 
 OutputFile::~OutputFile() {
     Abandon();
 }
 
 void OutputFile::Write(const char* data, std::size_t size) {
-    if (handle_ == kNoHandle || !WriteAll(handle_, data, size))
+    if (handle_ == kNoHandle)
+        throw OsError("Cannot write file " + path_, 0);
+    if (buffer_.size() + size > kBufferSize)
+        Flush();
+    if (size >= kBufferSize) {
+        if (!WriteAll(handle_, data, size))
+            throw OsError("Cannot write file " + path_, 0);
+        return;
+    }
+    buffer_.append(data, size);
+}
+
+void OutputFile::Flush() {
+    const bool ok = buffer_.empty() || WriteAll(handle_, buffer_.data(), buffer_.size());
+    buffer_.clear();
+    if (!ok)
         throw OsError("Cannot write file " + path_, 0);
 }
 
 void OutputFile::Close() {
     if (handle_ == kNoHandle)
         return;
+    try {
+        Flush();
+    } catch (...) {
+        Abandon();
+        throw;
+    }
     if (!CloseFile(std::exchange(handle_, kNoHandle)))
         throw OsError("Cannot close file " + path_, 0);
 }
 
 void OutputFile::Abandon() {
+    buffer_.clear();
     if (handle_ != kNoHandle)
         CloseFile(std::exchange(handle_, kNoHandle));  // the file is being discarded
 }

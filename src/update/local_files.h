@@ -10,7 +10,9 @@
 
 namespace kelvra::update {
 
-// The user's temporary-files directory, without a trailing separator.
+// The user's temporary-files directory as the platform names it (Linux: TMPDIR, TMP, TEMP,
+// TEMPDIR, else /tmp; Windows: GetTempPathW), without a trailing separator. It is not
+// checked: a missing one makes creating a file in it fail.
 std::string TempFilesDirectory();
 bool LocalFileExists(const std::string& path);
 // Deletes a file; false when it could not be deleted (a missing file counts as deleted).
@@ -27,8 +29,8 @@ void CreateDirectories(const std::string& path);
 // Directory part of a path (up to and without its last separator).
 std::string DirectoryOf(const std::string& path);
 
-// A new file written block by block, straight to the system (no buffer of its own: the
-// engine writes whole blocks). Failures throw OsError (an input/output error).
+// A new file written block by block through a buffer of kBufferSize bytes. Failures throw
+// OsError (an input/output error), from Write or, for what is still buffered, from Close.
 class OutputFile {
   public:
     // A new file named prefix + four hex digits + ".tmp" in directory, created exclusively
@@ -44,6 +46,8 @@ class OutputFile {
     // Closes without reporting (the file is being deleted after a failure).
     void Abandon();
 
+    static constexpr std::size_t kBufferSize = 65536;
+
   private:
     // The platform's file handle (a descriptor on Linux, a HANDLE on Windows).
     using Handle = std::intptr_t;
@@ -55,8 +59,11 @@ class OutputFile {
     static bool CloseFile(Handle handle);
 
     OutputFile(std::string path, Handle handle) : path_(std::move(path)), handle_(handle) {}
+    void Flush();
+
     std::string path_;
     Handle handle_ = kNoHandle;
+    std::string buffer_;
 };
 
 // A file read block by block; Open fails softly.

@@ -30,16 +30,25 @@ TEST(TransportTempFiles, NewFileHoldsExactlyWhatWasWritten) {
     EXPECT_EQ(name.substr(8), ".tmp");
     EXPECT_EQ(test::ReadBytes(first.path()), "");
 
-    // Moved, the file stays open once; blocks of any size and any byte go out unchanged.
+    // Moved, the file stays open once; blocks of any size and any byte go out unchanged and in
+    // order, whether they fit the buffer, fill it or are larger than it.
     OutputFile out = std::move(first);
     const std::string binary("\0\r\n\x1A\xFF", 5);
-    const std::string big(100000, 'b');
+    const std::string big(OutputFile::kBufferSize + 7, 'b');
+    std::string expected = binary;
     out.Write(binary.data(), binary.size());
+    for (int i = 0; i < 40; ++i) {
+        const std::string block(4096, static_cast<char>('A' + i % 26));
+        out.Write(block.data(), block.size());
+        expected += block;
+    }
     out.Write(big.data(), big.size());
     out.Write(big.data(), 0);
+    out.Write(binary.data(), binary.size());
+    expected += big + binary;
     out.Close();
     out.Close();  // a second close does nothing
-    EXPECT_EQ(test::ReadBytes(out.path()), binary + big);
+    EXPECT_EQ(test::ReadBytes(out.path()), expected);
     EXPECT_THROW(out.Write("x", 1), OsError);  // closed
 
     OutputFile second = OutputFile::CreateUnique(dir.path(), "KUPD");
@@ -65,6 +74,25 @@ TEST(TransportTempFiles, TakenNamesAreNeverOpened) {
     EXPECT_EQ(test::ReadBytes(out.path()), "new");
     for (unsigned i = 1; i <= 5; ++i)
         EXPECT_EQ(test::ReadBytes(dir.File(TempName((last + i) & 0xFFFF))), "taken") << i;
+}
+
+// The folder is the one the environment names, trailing separators dropped, and it is not
+// looked at: a missing one fails when a file is created there.
+TEST(TransportTempFiles, FolderComesFromTheEnvironmentUnchecked) {
+    test::TempDir dir;
+    const std::string sep(1, std::filesystem::path::preferred_separator);
+    const std::string missing = dir.File("missing");
+    test::ScopedEnv tmpdir("TMPDIR", missing + sep + sep);
+    test::ScopedEnv tmp("TMP", missing + sep);
+    test::ScopedEnv temp("TEMP", missing + sep);
+    EXPECT_EQ(TempFilesDirectory(), missing);
+    EXPECT_THROW(OutputFile::CreateUnique(TempFilesDirectory(), "KUPD"), OsError);
+    {
+        test::ScopedEnv other("TMPDIR", dir.path());
+        test::ScopedEnv other_tmp("TMP", dir.path());
+        test::ScopedEnv other_temp("TEMP", dir.path());
+        EXPECT_EQ(TempFilesDirectory(), dir.path());
+    }
 }
 
 TEST(TransportTempFiles, MissingFolderIsAnError) {
