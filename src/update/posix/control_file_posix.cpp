@@ -53,20 +53,23 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, Stamp& stamp) {
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (ok) {
         stamp = StampOf(st);
-        // One byte more than announced, so that a file of the stated size is read in one call.
+        // One byte more than announced, so that a file of the stated size is read in one call;
+        // a read that does not fill what was asked of a regular file has reached its end.
         bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
         std::size_t have = 0;
         for (;;) {
             if (have == bytes.size())
                 bytes.resize(bytes.size() * 2);
-            const ssize_t n = ::read(fd, bytes.data() + have, bytes.size() - have);
+            const std::size_t want = bytes.size() - have;
+            const ssize_t n = ::read(fd, bytes.data() + have, want);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0) {
-                ok = n == 0;
+            if (n < 0)
+                ok = false;
+            if (n > 0)
+                have += static_cast<std::size_t>(n);
+            if (n <= 0 || static_cast<std::size_t>(n) < want)
                 break;
-            }
-            have += static_cast<std::size_t>(n);
         }
         bytes.resize(have);
     }
