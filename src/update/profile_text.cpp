@@ -64,42 +64,60 @@ std::u16string DecodeStoredText(std::string_view bytes) {
 
 ProfileText::ProfileText(std::string_view bytes) : text_(DecodeStoredText(bytes)) {
     const std::u16string_view text(text_);
-    // The span of part (a piece of text) up to its first NUL: names and values end there, as
-    // C strings do.
-    auto span = [&](std::u16string_view part) {
-        return Span{static_cast<std::size_t>(part.data() - text.data()),
-                    std::min(part.size(), part.find(u'\0'))};
+    constexpr std::size_t npos = std::u16string_view::npos;
+    // The span of text[b, e) up to nul, the first NUL at or after b (npos: none): names and
+    // values end there, as C strings do.
+    auto span = [](std::size_t b, std::size_t e, std::size_t nul) {
+        return Span{b, std::min(e, nul) - b};
     };
+    // A line ends at LF; only where no LF follows does a CR end it.
+    const std::size_t last_lf = text.rfind(u'\n');
     sections_.push_back(Section{});  // keys before the first header
     std::size_t pos = 0;
     while (pos < text.size()) {
-        // A line ends at LF; only when no LF follows does a CR end it.
-        std::size_t end = text.find(u'\n', pos);
-        if (end == std::u16string_view::npos)
-            end = text.find(u'\r', pos);
-        if (end == std::u16string_view::npos)
-            end = text.size();
-        const std::u16string_view line = TrimBlanks(text.substr(pos, end - pos));
+        const char16_t stop = last_lf != npos && pos <= last_lf ? u'\n' : u'\r';
+        // One pass over the line: its end, its first "=" and its first NUL.
+        std::size_t end = pos, eq = npos, nul = npos;
+        for (; end < text.size() && text[end] != stop; ++end) {
+            if (text[end] == u'=' && eq == npos)
+                eq = end;
+            else if (text[end] == u'\0' && nul == npos)
+                nul = end;
+        }
+        const std::u16string_view raw = text.substr(pos, end - pos);
+        const std::u16string_view line = TrimBlanks(raw);
+        const std::size_t b = pos + static_cast<std::size_t>(line.data() - raw.data());
+        const std::size_t e = b + line.size();
         pos = end + 1;
         if (line.empty())
             continue;
         if (line.front() == u'[') {
             const std::size_t close = line.rfind(u']');
-            if (close != std::u16string_view::npos && close > 0) {
-                sections_.push_back(Section{span(line.substr(1, close - 1)), {}});
+            if (close != npos && close > 0) {
+                sections_.push_back(Section{span(b + 1, b + close, nul), {}});
                 continue;
             }
             // A header without "]" is read as an ordinary line.
         }
+        // "=" and NUL are not blanks, so both lie inside the trimmed line.
         Entry entry;
-        std::u16string_view name = line;
-        const std::size_t eq = line.find(u'=');
-        if (eq != std::u16string_view::npos) {
-            name = TrimBlanks(line.substr(0, eq));
-            entry.value = span(TrimBlanks(line.substr(eq + 1)));
+        if (eq == npos) {
+            entry.name = span(b, e, nul);
+        } else {
+            const std::u16string_view name = TrimBlanks(text.substr(b, eq - b));
+            const std::u16string_view value = TrimBlanks(text.substr(eq + 1, e - eq - 1));
+            const std::size_t name_b = static_cast<std::size_t>(name.data() - text.data());
+            const std::size_t value_b = static_cast<std::size_t>(value.data() - text.data());
+            entry.name = span(name_b, name_b + name.size(), nul);
+            // The first NUL of the line may lie before the "=": then the value looks for its own.
+            std::size_t value_nul = nul;
+            if (nul != npos && nul < eq) {
+                const std::size_t at = value.find(u'\0');
+                value_nul = at == npos ? npos : value_b + at;
+            }
+            entry.value = span(value_b, value_b + value.size(), value_nul);
             entry.has_value = true;
         }
-        entry.name = span(name);
         std::vector<Entry>& entries = sections_.back().entries;
         // A nameless line is dropped right after another nameless one.
         if (entry.name.size != 0 || entries.empty() || entries.back().name.size != 0)

@@ -2,6 +2,7 @@
 // real GetPrivateProfileStringW is the oracle) and against the portable reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -159,6 +160,30 @@ TEST(ControlFileTyped, IntegersFlagsAndLines) {
     EXPECT_EQ(ReadLines(*f, "action", "msg"), "one\rtwo\\\r");
 }
 
+// Line ends and embedded NULs, read by the portable reader.
+TEST(ControlFilePortable, LineEndsAndEmbeddedNuls) {
+    const struct {
+        const char* name;
+        std::string file;
+        const char* key;
+        const char* expected;
+    } cases[] = {
+        {"CR alone ends lines when no LF follows", "[s]\rk=v\rz=w", "z", "w"},
+        {"CR inside an LF line belongs to the value", "[s]\nk=v\rx=y\n", "k", "v\rx=y"},
+        {"so the text after that CR is no key", "[s]\nk=v\rx=y\n", "x", "def"},
+        {"after the last LF, CR ends lines", "[s]\nk=v\rz=w", "z", "w"},
+        {"a name ends at a NUL", std::string("[s]\nk\0x=v\n", 10), "k", "v"},
+        {"a value ends at a NUL", std::string("[s]\nk=v\0w\n", 10), "k", "v"},
+        {"NULs in both name and value", std::string("[s]\nk\0a=v\0w\n", 12), "k", "v"},
+        {"a NUL before the equals sign only", std::string("[s]\nk\0a=vw\n", 11), "k", "vw"},
+        {"a section name ends at a NUL", std::string("[s\0t]\nk=v\n", 11), "k", "v"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ControlFileFromBytes(c.file)->ReadString("s", c.key, "def"), c.expected);
+    }
+}
+
 TEST(ControlFileBadInput, HugeFilesStayBounded) {
     std::string many;
     for (int i = 0; i < 100000; ++i) {
@@ -167,6 +192,11 @@ TEST(ControlFileBadInput, HugeFilesStayBounded) {
     }
     auto f = ControlFileFromBytes(many);
     EXPECT_EQ(f->ReadString("S99999", "K", ""), "99999");
+    // The same with CR alone as the line end: each line is found once, not searched for again
+    // from every line.
+    std::string cr_only = many;
+    std::replace(cr_only.begin(), cr_only.end(), '\n', '\r');
+    EXPECT_EQ(ControlFileFromBytes(cr_only)->ReadString("S99999", "K", ""), "99999");
     std::string line = "[s]\nk=";
     line.append(10 * 1024 * 1024, 'x').append("\n");
     auto g = ControlFileFromBytes(line);
