@@ -6,19 +6,6 @@
 
 namespace kelvra::browser::gtk::test {
 
-bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    const guint tick = g_timeout_add(
-        20, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    bool met = condition();
-    while (!met && std::chrono::steady_clock::now() < deadline) {
-        g_main_context_iteration(nullptr, TRUE);
-        met = condition();
-    }
-    g_source_remove(tick);
-    return met;
-}
-
 PageServer::PageServer() {
     // One request per connection, so that stopping never waits for an idle keep-alive.
     server_.set_keep_alive_max_count(1);

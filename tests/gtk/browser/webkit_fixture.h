@@ -17,15 +17,18 @@
 
 #include "browser/gtk/webkit_backend.h"
 #include "browser/hosted_browser.h"
+#include "gtk/main_loop_wait.h"
 #include "headless_ui.h"
 #include "ui/application.h"
 #include "ui/form.h"
 
 namespace kelvra::browser::gtk::test {
 
-// Turns the main loop until condition holds or the deadline passes.
-bool PumpUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::milliseconds(15000));
+// Turns the main loop until condition holds or the deadline passes (15 s unless given).
+inline bool PumpUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds timeout = std::chrono::milliseconds(15000)) {
+    return kelvra::test::PumpUntil(condition, timeout);
+}
 
 // Serves fixed pages on 127.0.0.1 at a free port.
 class PageServer {

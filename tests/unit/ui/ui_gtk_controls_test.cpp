@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gtk/main_loop_wait.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -120,14 +121,9 @@ class GtkControls : public ::testing::Test {
   protected:
     GtkControls() : backend(gtk::MakeGtkBackend()), app(*backend, boxes) {}
 
-    static bool WaitFor(const std::function<bool()>& cond, int ms = 5000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!cond()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            g_main_context_iteration(nullptr, FALSE);
-        }
-        return true;
+    // Turns the main loop until cond holds; false after five seconds.
+    static bool WaitFor(const std::function<bool()>& cond) {
+        return test::PumpUntil(cond, std::chrono::seconds(5));
     }
     ControlsForm& ShownForm() {
         auto& form = app.CreateForm<ControlsForm>();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "gtk/main_loop_wait.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -83,15 +84,9 @@ class GtkUi : public ::testing::Test {
   protected:
     GtkUi() : backend(gtk::MakeGtkBackend()), app(*backend, boxes) {}
 
-    // Iterates the main context until cond holds; false after the deadline.
-    static bool WaitFor(const std::function<bool()>& cond, int ms = 5000) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (!cond()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            g_main_context_iteration(nullptr, FALSE);
-        }
-        return true;
+    // Turns the main loop until cond holds; false after five seconds.
+    static bool WaitFor(const std::function<bool()>& cond) {
+        return test::PumpUntil(cond, std::chrono::seconds(5));
     }
     static GtkWindow* Win(Form& form) { return GTK_WINDOW(form.Handle()); }
     static bool OuterIs(Form& form, int w, int h) {
