@@ -6,11 +6,11 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
+#include "restart_fixture_app.h"
 #include "test_support.h"
 #include "update/carried_programs.h"
 #include "update/process_runner.h"
@@ -28,14 +28,6 @@ using test::WriteBytes;
 std::string PatchFixture(const std::string& name) {
     const char sep = test::Separator();
     return test::TestBinDir() + sep + "patch_fixtures" + sep + name;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 // Runs the patch program as the engine does, from the folder holding patch and target.
@@ -117,15 +109,9 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     const std::string staging = root.File("staging");
     std::filesystem::create_directories(std::filesystem::u8path(app_dir));
     std::filesystem::create_directories(std::filesystem::u8path(staging));
-    const std::string fixture = test::TestProgram("restart_fixture_app");
-    const std::string exe = platform::FileNameOf(fixture, sep);
-    WriteBytes(app_dir + sep + exe, ReadBytes(fixture));
-    std::filesystem::permissions(std::filesystem::u8path(app_dir + sep + exe),
-                                 std::filesystem::perms::owner_all);
-    WriteBytes(app_dir + sep + "version.txt", "v1\n");
-    WriteBytes(app_dir + sep + "hold", "");
+    const std::string exe = test::InstallRestartFixtureApp(app_dir);
     WriteBytes(staging + sep + "version.txt", "v2\n");
-    WriteBytes(staging + sep + exe, ReadBytes(fixture));
+    WriteBytes(staging + sep + exe, ReadBytes(test::TestProgram("restart_fixture_app")));
 
     // The hand-off file names the log the restart program writes.
     auto docs = DocumentsFolder();
@@ -135,11 +121,9 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     WriteRestartIni(files, *docs, log);
 
     test::ChildProcess app(app_dir + sep + exe, {"first", "run"});
-    const std::string result = app_dir + sep + "result.txt";
-    ASSERT_TRUE(
-        test::WaitUntil([&] { return PathExists(result) && !Lines(ReadBytes(result)).empty(); },
-                        std::chrono::seconds(30)));
-    const std::string first = Lines(ReadBytes(result))[0];
+    auto runs = [&] { return test::RestartFixtureRuns(app_dir); };
+    ASSERT_TRUE(test::WaitUntil([&] { return !runs().empty(); }, std::chrono::seconds(30)));
+    const std::string first = runs()[0];
     EXPECT_EQ(first.substr(first.find('|')), "|v1|first|run");
 
     RestartCommand command;
@@ -156,16 +140,15 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     ASSERT_TRUE(SystemProcessRunner().ShellOpen(updater, line));
 
     // The restart program must wait while the application still runs.
-    EXPECT_FALSE(test::WaitUntil([&] { return Lines(ReadBytes(result)).size() > 1; },
-                                 std::chrono::milliseconds(700)));
+    EXPECT_FALSE(
+        test::WaitUntil([&] { return runs().size() > 1; }, std::chrono::milliseconds(700)));
     EXPECT_EQ(ReadBytes(app_dir + sep + "version.txt"), "v1\n");
     files.RemoveFile(app_dir + sep + "hold");
     EXPECT_EQ(app.Wait(std::chrono::seconds(30)), std::optional<int>(0));
 
-    ASSERT_TRUE(test::WaitUntil([&] { return Lines(ReadBytes(result)).size() > 1; },
-                                std::chrono::seconds(60)))
+    ASSERT_TRUE(test::WaitUntil([&] { return runs().size() > 1; }, std::chrono::seconds(60)))
         << (PathExists(log) ? ReadBytes(log) : "no log");
-    const std::string second = Lines(ReadBytes(result))[1];
+    const std::string second = runs()[1];
     EXPECT_EQ(second.substr(second.find('|')),
               "|v2|second|run");  // the parameters as a command line
     EXPECT_FALSE(PathExists(staging + sep + "version.txt"));

@@ -32,6 +32,7 @@ include(${PROJECT_SOURCE_DIR}/cmake/KelvraCarriedPrograms.cmake)
 kelvra_add_gtest(update_engine_restart_test
     SOURCES ${kelvra_engine_test_dir}/restart_test.cpp
     LIBS kelvra_update_engine_fixture kelvra_headless)
+target_include_directories(update_engine_restart_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 kelvra_carry_update_programs(update_engine_restart_test)
 add_dependencies(update_engine_restart_test restart_fixture_app kusetup patcher
                  update_patch_fixtures)

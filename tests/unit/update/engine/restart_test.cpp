@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "engine_fixture.h"
 #include "headless_ui.h"
 #include "platform/file_system.h"
+#include "restart_fixture_app.h"
 #include "update/process_runner.h"
 #include "update/restart_handoff.h"
 #include "update/update_log.h"
@@ -145,27 +145,14 @@ TEST_F(EngineRestartTest, RestartProgramReplacesTheRunningApplication) {
     TempDir root;
     const std::string app_dir = root.File("app dir");
     std::filesystem::create_directories(std::filesystem::u8path(app_dir));
-    const std::string fixture = TestProgram("restart_fixture_app");
-    const std::string exe = platform::FileNameOf(fixture, sep);
-    WriteBytes(app_dir + sep + exe, ReadBytes(fixture));
-    std::filesystem::permissions(std::filesystem::u8path(app_dir + sep + exe),
-                                 std::filesystem::perms::owner_all);
-    WriteBytes(app_dir + sep + "version.txt", "v1\n");
-    WriteBytes(app_dir + sep + "hold", "");
+    const std::string exe = InstallRestartFixtureApp(app_dir);
     ChildProcess app(app_dir + sep + exe, {"first"});
-    const std::string result = app_dir + sep + "result.txt";
-    auto lines = [&] {
-        std::vector<std::string> out;
-        std::istringstream in(PathExists(result) ? ReadBytes(result) : "");
-        for (std::string l; std::getline(in, l);)
-            out.push_back(l);
-        return out;
-    };
+    auto lines = [&] { return RestartFixtureRuns(app_dir); };
     ASSERT_TRUE(WaitUntil([&] { return !lines().empty(); }, std::chrono::seconds(30)));
     const std::string first = lines()[0];
 
     // The update brings a new version.txt and the program; both are components.
-    server_.Serve("/files/" + exe, Reply(200, ReadBytes(fixture)));
+    server_.Serve("/files/" + exe, Reply(200, ReadBytes(TestProgram("restart_fixture_app"))));
     server_.Serve("/files/version.txt", Reply(200, "v2\n"));
     const std::string url =
         ServeControlFile("[update]\nunconditional=1\n[application]\nappupdate=1\nappname=" + exe +
