@@ -1,6 +1,5 @@
 #include "update/update_dialogs.h"
 
-#include <cctype>
 #include <optional>
 
 #include "platform/text.h"
@@ -59,12 +58,7 @@ void ShowText(ui::Memo& memo, const std::string& text) {
 }  // namespace
 
 bool IsRichText(std::string_view text) {
-    if (text.size() < 5)
-        return false;
-    std::string head;
-    for (char c : text.substr(0, 5))
-        head += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return head == "{\\RTF";
+    return text.size() >= 5 && text::UpperAscii(std::string(text.substr(0, 5))) == "{\\RTF";
 }
 
 TWhatsNewForm::TWhatsNewForm(ui::Application& app, const std::string& text,

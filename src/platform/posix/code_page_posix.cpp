@@ -5,7 +5,6 @@
 #include <locale.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <iterator>
 #include <mutex>
@@ -14,12 +13,6 @@
 
 namespace kelvra::platform {
 namespace {
-
-std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 // Converts in_bytes with cd; on an input sequence it cannot take, calls on_bad(in, left)
 // which returns how many input bytes to skip and appends its replacement to out.
@@ -160,7 +153,7 @@ std::string LocaleCodeset() {
 }  // namespace
 
 unsigned WindowsCodePageId(const std::string& codeset) {
-    const std::string c = Upper(codeset);
+    const std::string c = text::UpperAscii(codeset);
     if (c == "UTF-8" || c == "UTF8")
         return 65001;
     if (c == "GBK" || c == "GB2312" || c == "GB18030" || c == "CP936" || c == "EUC-CN")
