@@ -2,6 +2,6 @@
 if(NOT WIN32)
     kelvra_add_gtest(update_html_dialog_gtk_test
         SOURCES ${CMAKE_CURRENT_LIST_DIR}/html_dialog_gtk_test.cpp
-                ${PROJECT_SOURCE_DIR}/src/app/gtk/html_dialog_gtk.cpp
+                ${PROJECT_SOURCE_DIR}/src/client/gtk/html_dialog_gtk.cpp
         LIBS kelvra_update kelvra_browser_gtk)
 endif()

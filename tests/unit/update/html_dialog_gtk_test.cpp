@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/gtk/html_dialog_gtk.h"
+#include "client/gtk/html_dialog_gtk.h"
 #include "update/html_dialog.h"
 
 namespace kelvra::update {

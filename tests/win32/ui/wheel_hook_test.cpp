@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/browser_setup.h"
-#include "app/win32/wheel_hook.h"
+#include "client/win32/browser_setup.h"
+#include "client/win32/wheel_hook.h"
 
 namespace kelvra::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/win32/wheel_hook.h"
+#include "client/win32/wheel_hook.h"
 
 namespace kelvra::app::win32 {
 namespace {

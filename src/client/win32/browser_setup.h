@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "app/win32/wheel_hook.h"
+#include "client/win32/wheel_hook.h"
 
 namespace kelvra::app::win32 {
 

@@ -1,4 +1,4 @@
-#include "app/gtk/html_dialog_gtk.h"
+#include "client/gtk/html_dialog_gtk.h"
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>

@@ -1,4 +1,4 @@
-#include "app/win32/shell_win32.h"
+#include "client/win32/shell_win32.h"
 
 #include <windows.h>
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/browser_setup.h"
-#include "app/win32/client_wiring.h"
-#include "app/win32/shell_win32.h"
+#include "client/win32/browser_setup.h"
+#include "client/win32/client_wiring.h"
+#include "client/win32/shell_win32.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"

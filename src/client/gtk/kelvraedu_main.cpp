@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/gtk/desktop_shell.h"
-#include "app/gtk/html_dialog_gtk.h"
+#include "client/gtk/desktop_shell.h"
+#include "client/gtk/html_dialog_gtk.h"
 #include "bridge/automation_server.h"
 #include "bridge/external_handler.h"
 #include "bridge/external_object.h"

@@ -1,4 +1,4 @@
-#include "app/win32/browser_setup.h"
+#include "client/win32/browser_setup.h"
 
 #include <ole2.h>
 

@@ -1,4 +1,4 @@
-#include "app/gtk/desktop_shell.h"
+#include "client/gtk/desktop_shell.h"
 
 #include <gio/gio.h>
 #include <unistd.h>

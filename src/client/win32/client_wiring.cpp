@@ -1,4 +1,4 @@
-#include "app/win32/client_wiring.h"
+#include "client/win32/client_wiring.h"
 
 #include <cstdlib>
 
