@@ -63,3 +63,10 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
   "${sudo_cmd[@]}" sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/; s/^# *\(zh_CN.GBK GBK\)/\1/; s/^# *\(en_US.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   "${sudo_cmd[@]}" locale-gen
 fi
+
+# --- 32-bit programs on kernels that cannot start them ------------------------------------
+# QEMU's i386 user-mode emulator starts them, so the 32-bit Windows tests run under 32-bit
+# Wine. Set up only where needed; where it cannot be, it says why and the Windows tests run
+# on the 64-bit build.
+bash "$(dirname "$0")/i386-emulation.sh" setup ||
+  echo "install-deps: the i386 emulator set-up failed: Windows tests run on the 64-bit build"

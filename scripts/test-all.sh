@@ -9,13 +9,18 @@ jobs=${KELVRA_JOBS:-$(nproc)}
 failed=()
 trap 'for d in build/win32 build/win64; do bash cmake/wine-stop.sh $d >/dev/null 2>&1; done' EXIT
 
-# The shipping Windows build is 32-bit. Where the kernel cannot start 32-bit programs, it is
-# still built, and the Windows tests run on the same code built for 64-bit under wine64.
-win_presets="win32"
+# The shipping Windows build is 32-bit. Where the kernel cannot start 32-bit programs,
+# install-deps.sh has QEMU's i386 emulator start them; where even that cannot be set up, it
+# is still built, and the Windows tests run on the same code built for 64-bit under wine64.
+# With 32-bit Wine the 64-bit build runs the same suites afterwards, to keep it 64-bit clean.
+win_presets="win32 win64"
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "=== 32-bit programs cannot start here: Windows tests run on the 64-bit build"
   win_presets="win32-build-only win64"
+else
+  echo "=== win32 tests run under $(bash scripts/i386-emulation.sh describe)"
 fi
+echo "=== win64 tests run under $(/usr/lib/wine/wine64 --version 2>&1) (/usr/lib/wine/wine64)"
 default_presets="linux $win_presets"
 [ -f tests/fuzz/CMakeLists.txt ] && default_presets="$default_presets fuzz"
 for entry in ${KELVRA_PRESETS:-$default_presets}; do
@@ -43,7 +48,19 @@ for entry in ${KELVRA_PRESETS:-$default_presets}; do
     runner=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp")
   fi
   if ! "${runner[@]}" ctest --preset "$preset" -j "$jobs"; then failed+=("$preset (tests)"); fi
+  tested+=" $preset "
 done
+
+# The 32-bit executable in a 64-bit prefix: its class goes to the 32-bit registry view, and
+# a 32-bit and a 64-bit client read it (the 32-bit test, with the 64-bit client program).
+if [[ ${tested:-} == *" win32 "* && ${tested:-} == *" win64 "* ]]; then
+  echo "=== win32 client in the 64-bit prefix, with 32-bit and 64-bit clients"
+  if ! KELVRA_WINE_BUILD_DIR=build/win64 KELVRA_TEST_BIN_DIR="$PWD/build/win32/bin" \
+    KELVRA_COM_OTHER_CLIENT="$PWD/build/win64/bin/kelvra_com_client.exe" \
+    bash cmake/wine-run.sh --win64 build/win32/bin/kelvraedu_com_test.exe; then
+    failed+=("win32 client in the 64-bit prefix")
+  fi
+fi
 
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'FAILED: %s\n' "${failed[@]}"
