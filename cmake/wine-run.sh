@@ -25,6 +25,19 @@ else
 fi
 [ -x "$server" ] || server=/usr/lib/wine/wineserver
 
+# Runs a command with the standard streams only. The display, the server and Wine's service
+# processes outlive this test: a descriptor they inherit, such as the lock of a caller's
+# flock around ctest, would stay held as long as they run.
+detached() {
+  (
+    for fd in /proc/$BASHPID/fd/*; do
+      fd=${fd##*/}
+      [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+    done
+    exec "$@"
+  )
+}
+
 if [ -z "${DISPLAY:-}" ]; then
   exec 8>"$state/xvfb.lock"
   flock 8
@@ -33,7 +46,7 @@ if [ -z "${DISPLAY:-}" ]; then
   else
     for n in $(seq 90 140); do
       [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 8>&- 9>&- &
+      detached Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
       echo $! >"$state/xvfb.pid"
       echo ":$n" >"$state/xvfb.display"
       for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
@@ -55,10 +68,10 @@ if [ ! -f "$WINEPREFIX/.kelvra-ready" ]; then
   touch "$WINEPREFIX/.kelvra-ready"
 fi
 # A persistent server makes every later test process start fast.
-"$server" -p >/dev/null 2>&1 </dev/null 8>&- 9>&- || true
+detached "$server" -p >/dev/null 2>&1 </dev/null || true
 # Start Wine's own service processes from here with no terminal attached: started by the
 # test program they would inherit CTest's output pipes and keep CTest waiting.
-"$loader" wineboot >/dev/null 2>&1 </dev/null 8>&- 9>&- || true
+detached "$loader" wineboot >/dev/null 2>&1 </dev/null || true
 flock -u 9
 exec 9>&-
 exec "$loader" "$@"
