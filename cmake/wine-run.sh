@@ -25,17 +25,15 @@ else
 fi
 [ -x "$server" ] || server=/usr/lib/wine/wineserver
 
-# Runs a command with the standard streams only. The display, the server and Wine's service
-# processes outlive this test: a descriptor they inherit, such as the lock of a caller's
-# flock around ctest, would stay held as long as they run.
-detached() {
-  (
-    for fd in /proc/$BASHPID/fd/*; do
-      fd=${fd##*/}
-      [ "$fd" -gt 2 ] && eval "exec $fd>&-"
-    done
-    exec "$@"
-  )
+# Becomes the command with the standard streams only (call it in a subshell). The display,
+# the server and Wine's service processes outlive this test: a descriptor they inherited,
+# such as the lock of a caller's flock around ctest, would stay held as long as they run.
+exec_detached() {
+  for fd in /proc/$BASHPID/fd/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] && eval "exec $fd>&-"
+  done
+  exec "$@"
 }
 
 if [ -z "${DISPLAY:-}" ]; then
@@ -46,7 +44,7 @@ if [ -z "${DISPLAY:-}" ]; then
   else
     for n in $(seq 90 140); do
       [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-      detached Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+      exec_detached Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
       echo $! >"$state/xvfb.pid"
       echo ":$n" >"$state/xvfb.display"
       for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
@@ -68,10 +66,10 @@ if [ ! -f "$WINEPREFIX/.kelvra-ready" ]; then
   touch "$WINEPREFIX/.kelvra-ready"
 fi
 # A persistent server makes every later test process start fast.
-detached "$server" -p >/dev/null 2>&1 </dev/null || true
+(exec_detached "$server" -p >/dev/null 2>&1 </dev/null) || true
 # Start Wine's own service processes from here with no terminal attached: started by the
 # test program they would inherit CTest's output pipes and keep CTest waiting.
-detached "$loader" wineboot >/dev/null 2>&1 </dev/null || true
+(exec_detached "$loader" wineboot >/dev/null 2>&1 </dev/null) || true
 flock -u 9
 exec 9>&-
 exec "$loader" "$@"
