@@ -35,6 +35,11 @@ if [ "${1:-}" = describe ]; then describe; exit 0; fi
 # KELVRA_EMULATE_I386=1 sets the emulator up even where 32-bit programs start natively, to
 # reproduce the emulated runs (the handler then takes every i386 program on this kernel).
 if [ -z "${KELVRA_EMULATE_I386:-}" ] && wine32_starts; then exit 0; fi
+if [ -n "${KELVRA_EMULATE_I386:-}" ]; then
+  say "KELVRA_EMULATE_I386 is set: QEMU's i386 emulator is to start 32-bit programs"
+else
+  say "32-bit programs cannot start natively here: QEMU's i386 emulator is to start them"
+fi
 
 root=()
 if [ "$(id -u)" -ne 0 ]; then
