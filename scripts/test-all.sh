@@ -55,7 +55,7 @@ done
 # a 32-bit and a 64-bit client read it (the 32-bit test, with the 64-bit client program).
 if [[ ${tested:-} == *" win32 "* && ${tested:-} == *" win64 "* ]]; then
   echo "=== win32 client in the 64-bit prefix, with 32-bit and 64-bit clients"
-  if ! KELVRA_WINE_BUILD_DIR=build/win64 KELVRA_TEST_BIN_DIR="$PWD/build/win32/bin" \
+  if ! KELVRA_WINE_BUILD_DIR="$PWD/build/win64" KELVRA_TEST_BIN_DIR="$PWD/build/win32/bin" \
     KELVRA_COM_OTHER_CLIENT="$PWD/build/win64/bin/kelvra_com_client.exe" \
     bash cmake/wine-run.sh --win64 build/win32/bin/kelvraedu_com_test.exe; then
     failed+=("win32 client in the 64-bit prefix")
