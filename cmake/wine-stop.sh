@@ -2,8 +2,11 @@
 # Ends the wineserver and the Xvfb display that wine-run.sh started for a build tree.
 build_dir=${1:?build directory}
 state="$build_dir/wine-state"
+# A server only takes the end request from a server program of its own bitness.
 if [ -d "$build_dir/wineprefix" ]; then
-  WINEPREFIX="$build_dir/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+  for server in /usr/lib/wine/wineserver32 /usr/lib/wine/wineserver64; do
+    [ -x "$server" ] && WINEPREFIX="$build_dir/wineprefix" "$server" -k 2>/dev/null
+  done
 fi
 if [ -f "$state/xvfb.pid" ]; then
   kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
