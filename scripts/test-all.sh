@@ -7,6 +7,7 @@ bash scripts/install-deps.sh || exit 1
 
 jobs=${KELVRA_JOBS:-$(nproc)}
 failed=()
+tested=""
 trap 'for d in build/win32 build/win64; do bash cmake/wine-stop.sh $d >/dev/null 2>&1; done' EXIT
 
 # The shipping Windows build is 32-bit. Where the kernel cannot start 32-bit programs,
@@ -53,7 +54,7 @@ done
 
 # The 32-bit executable in a 64-bit prefix: its class goes to the 32-bit registry view, and
 # a 32-bit and a 64-bit client read it (the 32-bit test, with the 64-bit client program).
-if [[ ${tested:-} == *" win32 "* && ${tested:-} == *" win64 "* ]]; then
+if [[ $tested == *" win32 "* && $tested == *" win64 "* ]]; then
   echo "=== win32 client in the 64-bit prefix, with 32-bit and 64-bit clients"
   if ! KELVRA_WINE_BUILD_DIR="$PWD/build/win64" KELVRA_TEST_BIN_DIR="$PWD/build/win32/bin" \
     KELVRA_COM_OTHER_CLIENT="$PWD/build/win64/bin/kelvra_com_client.exe" \
