@@ -67,8 +67,7 @@ int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
 }
 
 // Runs a client program; what it read, or what went wrong.
-std::string ClientReads(const std::string& client, const TempDir& dir) {
-    const std::string out = dir.File("identity.txt");
+std::string ClientReads(const std::string& client, const std::string& out) {
     const int code = RunToEnd(client, {out});
     const std::string text = PathExists(out) ? ReadBytes(out) : "<nothing written>";
     return code == 0 ? text : "exit " + std::to_string(code) + ": " + text;
@@ -95,8 +94,10 @@ TEST(KelvraeduCom, RegistersInItsOwnViewAndServesOutsideClients) {
     std::vector<std::string> clients = {TestProgram("kelvra_com_client")};
     if (const char* other = std::getenv("KELVRA_COM_OTHER_CLIENT"))
         clients.emplace_back(other);
-    for (const std::string& client : clients) {
-        EXPECT_EQ(ClientReads(client, dir), bridge::kAppIdentity) << client;
+    for (std::size_t i = 0; i < clients.size(); ++i) {
+        const std::string& client = clients[i];
+        const std::string out = dir.File("identity" + std::to_string(i) + ".txt");
+        EXPECT_EQ(ClientReads(client, out), bridge::kAppIdentity) << client;
         // The server started for the client ends by itself once the client let go.
         EXPECT_TRUE(WaitUntil([] { return !ClientRunning(); }, 60s)) << client;
     }
