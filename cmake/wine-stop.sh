@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Ends the wineserver and the Xvfb display that wine-run.sh started for a build tree.
-build_dir=${1:?build directory}
+# Wine takes an absolute prefix path only.
+build_dir=$(realpath -m "${1:?build directory}")
 state="$build_dir/wine-state"
 # A server only takes the end request from a server program of its own bitness.
 if [ -d "$build_dir/wineprefix" ]; then
