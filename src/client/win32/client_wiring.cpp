@@ -11,7 +11,7 @@
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
-#include "update/update_checker.h"
+#include "client/update_checker.h"
 
 namespace kelvra::app::win32 {
 
