@@ -33,10 +33,12 @@ void WriteHandOffValue(platform::Registry& registry, const AnsiText& course) {
 
 }  // namespace
 
-void LaunchWhiteboard(const LaunchPorts& ports, const std::array<Variant, 6>& values) {
+void LaunchWhiteboard(const LaunchPorts& ports, const std::array<Variant, 6>& values,
+                      ui::NativeWindow owner) {
     const std::string path = ports.whiteboard_path ? ports.whiteboard_path() : std::string();
     if (path.empty()) {
         ui::MessageBoxRequest box;
+        box.owner = owner;
         box.text = kNoWhiteboardMessage;
         box.caption = app::kApplicationTitle;
         box.buttons = ui::MsgButtons::Ok;
