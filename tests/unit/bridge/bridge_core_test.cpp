@@ -368,11 +368,25 @@ TEST_F(LaunchTest, ExternalMessageFailuresBecomeReplies) {
     EXPECT_TRUE(registry.keys_.empty());
 }
 
-TEST(AppToIeMembersTest, IdentityAndIgnoredHint) {
+TEST(AppToIeMembersTest, IdentityIsTheClientsText) {
     EXPECT_EQ(AppToIeMembers::GetKelvraApp(), Variant::TextUtf8("kelvraeduapp"));
     EXPECT_EQ(AppToIeMembers::GetKelvraApp().vt(), kVtBstr);
-    EXPECT_NO_THROW(AppToIeMembers::ShowHint(Variant::Int(kVtI4, 1), Variant::Real(kVtR8, 2)));
-    EXPECT_NO_THROW(AppToIeMembers::ShowHint(Variant(), Variant()));
+}
+
+// ShowHint takes values of any kind and touches nothing: no box, no window, no registry,
+// no program, even with a whiteboard running.
+TEST_F(LaunchTest, ShowHintAcceptsAnyValuesAndTouchesNothing) {
+    windows.running = true;
+    const std::pair<Variant, Variant> cases[] = {
+        {Variant::TextUtf8("title"), Variant::TextUtf8("content")},
+        {Variant::Int(kVtI4, 1), Variant::Real(kVtR8, 2.5)},
+        {Variant(), Variant()},
+        {Variant::Null(), Variant::Bool(true)},
+    };
+    for (const auto& [title, content] : cases)
+        EXPECT_NO_THROW(AppToIeMembers::ShowHint(title, content));
+    EXPECT_TRUE(log.steps.empty());
+    EXPECT_TRUE(registry.keys_.empty());
 }
 
 TEST(GuardMemberTest, KeepsNegativeCodesOtherwiseUnexpected) {
