@@ -8,9 +8,9 @@ Variant AppToIeMembers::GetKelvraApp() {
     return Variant::TextUtf8(kAppIdentity);
 }
 
-void AppToIeMembers::CreateVantle(const std::array<Variant, 6>& values) {
+void AppToIeMembers::CreateVantle(const std::array<Variant, 6>& values, ui::NativeWindow owner) {
     const std::array<Variant, 6> copies = values;
-    LaunchWhiteboard(CurrentLaunchPorts(), copies);
+    LaunchWhiteboard(CurrentLaunchPorts(), copies, owner);
 }
 
 void AppToIeMembers::ShowHint(const Variant& hint_tilte, const Variant& hint_content) {

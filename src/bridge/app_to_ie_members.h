@@ -6,6 +6,7 @@
 
 #include "bridge/automation_error.h"
 #include "bridge/variant.h"
+#include "ui/message_box.h"
 
 namespace kelvra::bridge {
 
@@ -20,8 +21,10 @@ class AppToIeMembers {
   public:
     // The read-only property GetKelvraApp: always the text "kelvraeduapp".
     static Variant GetKelvraApp();
-    // Runs the whiteboard hand-off with the current launch ports. Throws AutomationError.
-    static void CreateVantle(const std::array<Variant, 6>& values);
+    // Runs the whiteboard hand-off with the current launch ports; its message box is modal
+    // to owner (the window whose page called, or null). Throws AutomationError.
+    static void CreateVantle(const std::array<Variant, 6>& values,
+                             ui::NativeWindow owner = nullptr);
     // Accepted and ignored; values of any kind are fine.
     static void ShowHint(const Variant& hint_tilte, const Variant& hint_content);
 };

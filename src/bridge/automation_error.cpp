@@ -1,6 +1,7 @@
 #include "bridge/automation_error.h"
 
 #include <exception>
+#include <new>
 
 #include "bridge/variant.h"
 
@@ -15,18 +16,26 @@ AutomationError ConversionError(std::uint16_t from_vt, std::uint16_t to_vt) {
 MemberOutcome GuardMember(const std::function<void()>& body) noexcept {
     MemberOutcome out;
     try {
-        body();
-        return out;
-    } catch (const AutomationError& e) {
-        out.description = e.what();
-        out.help_context = e.help_context();
-        out.hresult = e.hresult() < 0 ? e.hresult() : kEUnexpected;
-    } catch (const std::exception& e) {
-        out.description = e.what();
-        out.hresult = kEUnexpected;
-    } catch (...) {
-        out.description = "Unexpected failure";
-        out.hresult = kEUnexpected;
+        try {
+            body();
+            return out;
+        } catch (const std::bad_alloc&) {
+            out.hresult = kEOutOfMemory;
+        } catch (const AutomationError& e) {
+            out.hresult = e.hresult() < 0 ? e.hresult() : kEUnexpected;
+            out.help_context = e.help_context();
+            out.description = e.what();
+        } catch (const std::exception& e) {
+            out.hresult = kEUnexpected;
+            out.description = e.what();
+        } catch (...) {
+            out.hresult = kEUnexpected;
+            out.description = "Unexpected failure";
+        }
+    } catch (const std::bad_alloc&) {
+        // No memory left to copy the description: the failure is reported without it.
+        out.hresult = kEOutOfMemory;
+        out.description.clear();
     }
     return out;
 }

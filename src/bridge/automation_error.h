@@ -16,6 +16,7 @@ inline constexpr std::int32_t kDispEUnknownName = static_cast<std::int32_t>(0x80
 inline constexpr std::int32_t kDispEMemberNotFound = static_cast<std::int32_t>(0x80020003);
 inline constexpr std::int32_t kDispETypeMismatch = static_cast<std::int32_t>(0x80020005);
 inline constexpr std::int32_t kDispEBadVarType = static_cast<std::int32_t>(0x80020008);
+inline constexpr std::int32_t kEOutOfMemory = static_cast<std::int32_t>(0x8007000E);
 
 inline constexpr const char* kInvalidVariantOperation = "Invalid variant operation";
 
@@ -43,7 +44,8 @@ struct MemberOutcome {
 };
 
 // Runs body and turns any exception into an outcome: the failure's own result code when
-// it carries a negative one, E_UNEXPECTED otherwise. Nothing escapes.
+// it carries a negative one, E_OUTOFMEMORY when memory ran out (also while the failure is
+// recorded), E_UNEXPECTED otherwise. Nothing escapes.
 MemberOutcome GuardMember(const std::function<void()>& body) noexcept;
 
 }  // namespace kelvra::bridge

@@ -7,9 +7,11 @@
 #include <memory>
 
 #include "browser/browser_control.h"
+#include "ui/message_box.h"
 
 namespace kelvra::bridge {
 
-std::shared_ptr<browser::Dispatch> NewExternalObject();
+// owner: the window whose page gets the object; the boxes the object shows are modal to it.
+std::shared_ptr<browser::Dispatch> NewExternalObject(ui::NativeWindow owner = nullptr);
 
 }  // namespace kelvra::bridge

@@ -12,10 +12,33 @@
 
 namespace kelvra::bridge {
 
-void LaunchWhiteboard(const LaunchPorts& ports, const std::array<Variant, 6>& values) {
+namespace {
+
+// The key is opened with full access and closed again before the whiteboard is told.
+void WriteHandOffValue(platform::Registry& registry, const AnsiText& course) {
+    std::unique_ptr<platform::RegistryKey> key;
+    try {
+        key = registry.CreateFullAccess(platform::RegistryHive::CurrentUser, kHandOffKey);
+    } catch (const OsError&) {
+        // A key that cannot be opened or created only skips the write.
+        return;
+    }
+    try {
+        key->Set(kHandOffValue,
+                 platform::RegistryValue::Text(text::Utf16ToUtf8(course.wide), platform::kRegSz));
+    } catch (const OsError&) {
+        throw AutomationError(std::string("Failed to set data for '") + kHandOffValue + "'");
+    }
+}
+
+}  // namespace
+
+void LaunchWhiteboard(const LaunchPorts& ports, const std::array<Variant, 6>& values,
+                      ui::NativeWindow owner) {
     const std::string path = ports.whiteboard_path ? ports.whiteboard_path() : std::string();
     if (path.empty()) {
         ui::MessageBoxRequest box;
+        box.owner = owner;
         box.text = kNoWhiteboardMessage;
         box.caption = app::kApplicationTitle;
         box.buttons = ui::MsgButtons::Ok;
@@ -26,21 +49,7 @@ void LaunchWhiteboard(const LaunchPorts& ports, const std::array<Variant, 6>& va
     const AnsiText course = ThroughCodePage(*ports.code_page, BuildCourseText(values));
     const std::uintptr_t window = ports.windows->Find(kWhiteboardWindowClass);
     if (window != 0) {
-        std::unique_ptr<platform::RegistryKey> key;
-        try {
-            key = ports.registry->Create(platform::RegistryHive::CurrentUser, kHandOffKey);
-        } catch (const OsError&) {
-            // A key that cannot be opened or created only skips the write.
-        }
-        if (key) {
-            try {
-                key->Set(kHandOffValue, platform::RegistryValue::Text(
-                                            text::Utf16ToUtf8(course.wide), platform::kRegSz));
-            } catch (const OsError&) {
-                throw AutomationError(std::string("Failed to set data for '") + kHandOffValue +
-                                      "'");
-            }
-        }
+        WriteHandOffValue(*ports.registry, course);
         ports.windows->Notify(window, course.ansi);
         return;
     }

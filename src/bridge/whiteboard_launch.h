@@ -15,7 +15,8 @@ class Registry;
 }  // namespace kelvra::platform
 namespace kelvra::ui {
 class MessageBoxes;
-}
+using NativeWindow = void*;
+}  // namespace kelvra::ui
 
 namespace kelvra::bridge {
 
@@ -38,8 +39,10 @@ struct LaunchPorts {
     char separator = '\\';
 };
 
-// Throws AutomationError (argument kinds, failed registry write).
-void LaunchWhiteboard(const LaunchPorts& ports, const std::array<Variant, 6>& values);
+// The "no whiteboard" box is modal to owner (null: no owner). Throws AutomationError
+// (argument kinds, failed registry write).
+void LaunchWhiteboard(const LaunchPorts& ports, const std::array<Variant, 6>& values,
+                      ui::NativeWindow owner = nullptr);
 
 // The ports the automation objects use. The defaults are the system's own with an empty
 // whiteboard path; the client sets the path (and tests their fakes) at start-up.

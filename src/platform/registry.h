@@ -62,6 +62,12 @@ class Registry {
                                               RegistryAccess access) const = 0;
     // Opens the key for writing, creating it and any missing parents. Throws OsError.
     virtual std::unique_ptr<RegistryKey> Create(RegistryHive hive, std::string_view path) = 0;
+    // As Create, with every right on the key (Windows: KEY_ALL_ACCESS); where a store has
+    // no access rights this is Create.
+    virtual std::unique_ptr<RegistryKey> CreateFullAccess(RegistryHive hive,
+                                                          std::string_view path) {
+        return Create(hive, path);
+    }
     // Deletes a key that has no subkeys. false when it does not exist; throws OsError on
     // any other failure.
     virtual bool DeleteKey(RegistryHive hive, std::string_view path) = 0;

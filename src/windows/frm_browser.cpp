@@ -109,7 +109,7 @@ void TFrmBrowser::Browser1NewWindow3(browser::THostedBrowser&, browser::Dispatch
 
 void TFrmBrowser::Browser1GetExternal(browser::THostedBrowser&,
                                       std::shared_ptr<browser::Dispatch>& ppDispatch) {
-    ppDispatch = context_.external ? context_.external() : nullptr;
+    ppDispatch = context_.external ? context_.external(Handle()) : nullptr;
 }
 
 void TFrmBrowser::Browser1ShowContextMenu(browser::THostedBrowser&, std::uint32_t,

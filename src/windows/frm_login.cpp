@@ -73,7 +73,7 @@ void TFrmLogin::Browser1NewWindow3(browser::THostedBrowser&, browser::DispatchHa
 
 void TFrmLogin::Browser1GetExternal(browser::THostedBrowser&,
                                     std::shared_ptr<browser::Dispatch>& ppDispatch) {
-    ppDispatch = context_.external ? context_.external() : nullptr;
+    ppDispatch = context_.external ? context_.external(Handle()) : nullptr;
 }
 
 void TFrmLogin::Browser1ShowContextMenu(browser::THostedBrowser&, std::uint32_t,

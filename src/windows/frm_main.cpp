@@ -109,7 +109,7 @@ void TFrmMain::Browser1NewWindow3(browser::THostedBrowser&, browser::DispatchHan
 
 void TFrmMain::Browser1GetExternal(browser::THostedBrowser&,
                                    std::shared_ptr<browser::Dispatch>& ppDispatch) {
-    ppDispatch = context_.external ? context_.external() : nullptr;
+    ppDispatch = context_.external ? context_.external(Handle()) : nullptr;
 }
 
 void TFrmMain::Browser1ShowContextMenu(browser::THostedBrowser&, std::uint32_t,

@@ -23,8 +23,10 @@ class Shell {
                          int show_command) = 0;
 };
 
-// A new page-facing automation object, one per request of a page.
-using ExternalObjectFactory = std::function<std::shared_ptr<browser::Dispatch>()>;
+// A new page-facing automation object, one per request of a page; owner is the window
+// whose browser asks (the owner of the boxes the object shows).
+using ExternalObjectFactory =
+    std::function<std::shared_ptr<browser::Dispatch>(ui::NativeWindow owner)>;
 
 // Properties the login window's definition gives its update engine.
 struct UpdateEngineProperties {

@@ -4,7 +4,7 @@
 
 namespace kelvra::bridge {
 
-std::shared_ptr<browser::Dispatch> NewExternalObject() {
+std::shared_ptr<browser::Dispatch> NewExternalObject(ui::NativeWindow) {
     return std::make_shared<ScriptExternal>();
 }
 

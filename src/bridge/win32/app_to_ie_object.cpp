@@ -16,24 +16,36 @@ namespace kelvra::bridge::win32 {
 namespace {
 
 // Runs a member; a failure becomes the thread's error information and the member's result.
+// Memory that runs out outside the guard (taking the body, recording the error) gives
+// E_OUTOFMEMORY: no exception leaves a member.
 template <class F>
-HRESULT Guarded(F&& body) {
-    const MemberOutcome outcome = GuardMember(std::forward<F>(body));
-    if (outcome.hresult == 0)
-        return S_OK;
-    SetMemberErrorInfo(platform::win32::Widen(outcome.description), __uuidof(ITKelvraAppToIe),
-                       ClassRecord::Get().ProgId(), outcome.help_context);
-    return outcome.hresult;
+HRESULT Guarded(F&& body) noexcept {
+    try {
+        const MemberOutcome outcome = GuardMember(std::forward<F>(body));
+        if (outcome.hresult == 0 || outcome.hresult == kEOutOfMemory)
+            return outcome.hresult;
+        SetMemberErrorInfo(platform::win32::Widen(outcome.description), __uuidof(ITKelvraAppToIe),
+                           ClassRecord::Get().ProgId(), outcome.help_context);
+        return outcome.hresult;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 }  // namespace
 
-TTKelvraAppToIe* TTKelvraAppToIe::Create(bool counted) {
-    return new (std::nothrow) TTKelvraAppToIe(counted);
+TTKelvraAppToIe* TTKelvraAppToIe::Create(bool counted, HWND owner) noexcept {
+    // Memory can also run out inside the constructor (its parts, the class record).
+    try {
+        return new TTKelvraAppToIe(counted, owner);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
-TTKelvraAppToIe::TTKelvraAppToIe(bool counted)
+TTKelvraAppToIe::TTKelvraAppToIe(bool counted, HWND owner)
     : counted_(counted),
+      owner_(owner),
       errors_(*this, {IID_IUnknown, IID_ISupportErrorInfo, IID_IProvideClassInfo, IID_IDispatch,
                       __uuidof(ITKelvraAppToIe)}),
       class_info_(*this, ClassRecord::Get().ClassInfo()) {
@@ -134,7 +146,7 @@ HRESULT STDMETHODCALLTYPE TTKelvraAppToIe::CreateVantle(VARIANT crs_id, VARIANT 
             FromOleVariant(crs_id),       FromOleVariant(crs_name),   FromOleVariant(crs_classify),
             FromOleVariant(crs_username), FromOleVariant(crs_knowid), FromOleVariant(crs_url),
         };
-        AppToIeMembers::CreateVantle(values);
+        AppToIeMembers::CreateVantle(values, owner_);
     });
 }
 

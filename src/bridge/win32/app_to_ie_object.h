@@ -13,9 +13,11 @@ namespace kelvra::bridge::win32 {
 
 class TTKelvraAppToIe final : public ITKelvraAppToIe {
   public:
-    // A new object holding one reference. counted: made by the class factory for an
-    // outside client, so it takes part in the server's object count.
-    static TTKelvraAppToIe* Create(bool counted);
+    // A new object holding one reference, or null when memory runs out. counted: made by
+    // the class factory for an outside client, so it takes part in the server's count.
+    // owner: the window whose page holds the object (null for outside clients); the
+    // object's message boxes are modal to it.
+    static TTKelvraAppToIe* Create(bool counted, HWND owner = nullptr) noexcept;
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -37,11 +39,12 @@ class TTKelvraAppToIe final : public ITKelvraAppToIe {
     HRESULT STDMETHODCALLTYPE ShowHint(VARIANT hint_tilte, VARIANT hint_content) override;
 
   private:
-    explicit TTKelvraAppToIe(bool counted);
+    TTKelvraAppToIe(bool counted, HWND owner);
     ~TTKelvraAppToIe();
 
     LONG refs_ = 1;
     bool counted_;
+    HWND owner_;
     SupportErrorInfo errors_;
     ProvideClassInfo class_info_;
 };

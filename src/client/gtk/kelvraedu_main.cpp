@@ -22,7 +22,7 @@
 #include "platform/registry.h"
 #include "ui/application.h"
 #include "ui/gtk/gtk_ui.h"
-#include "update/update_checker.h"
+#include "client/update_checker.h"
 #include "windows/entry.h"
 
 namespace {

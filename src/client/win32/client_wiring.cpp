@@ -8,10 +8,10 @@
 #include "bridge/whiteboard_ports.h"
 #include "bridge/win32/external_dispatch.h"
 #include "browser/win32/browser_backend_win32.h"
+#include "client/update_checker.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/registry.h"
-#include "update/update_checker.h"
 
 namespace kelvra::app::win32 {
 
@@ -42,7 +42,7 @@ ClientWiring::~ClientWiring() {
 }
 
 windows::ExternalObjectFactory ClientWiring::ExternalObjects() const {
-    return [] { return bridge::NewExternalObject(); };
+    return [](ui::NativeWindow owner) { return bridge::NewExternalObject(owner); };
 }
 
 windows::UpdateCheckerFactory ClientWiring::UpdateCheckers(ui::Application& app) {

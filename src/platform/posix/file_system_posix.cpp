@@ -16,6 +16,25 @@ namespace {
     throw OsError(what + ". " + std::strerror(err), static_cast<std::uint32_t>(err));
 }
 
+// The file a chain of symbolic links ends at (path itself when it is no link); a link
+// whose target is missing names that missing target.
+std::string LinkTarget(std::string path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        std::string buf(4096, '\0');
+        const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= buf.size())
+            return path;
+        buf.resize(static_cast<std::size_t>(n));
+        if (buf.front() == '/') {
+            path = buf;
+        } else {
+            const std::size_t slash = path.rfind('/');
+            path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + buf;
+        }
+    }
+    return path;
+}
+
 bool StatIs(std::string_view path, mode_t kind) {
     struct stat st {};
     if (::stat(std::string(path).c_str(), &st) != 0)
@@ -36,6 +55,16 @@ int WriteAll(int fd, std::string_view bytes) {
         done += static_cast<std::size_t>(n);
     }
     return 0;
+}
+
+// Writes bytes over an existing file (truncating it); false when it cannot be opened or
+// written.
+bool RewriteInPlace(const std::string& path, std::string_view bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = WriteAll(fd, bytes) == 0 && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -75,11 +104,17 @@ class PosixFileSystem final : public FileSystem {
     }
 
     void ReplaceAtomically(std::string_view path, std::string_view bytes) override {
-        const std::string p(path);
+        // A symbolic link stays: the new file replaces the file the link points to.
+        const std::string p = LinkTarget(std::string(path));
         std::string temp = p + ".XXXXXX";
         const int fd = ::mkstemp(temp.data());
-        if (fd < 0)
-            ThrowErrno("Cannot create file \"" + p + "\"", errno);
+        if (fd < 0) {
+            const int err = errno;
+            // A folder that takes no new file, holding a writable file: rewrite it in place.
+            if ((err == EACCES || err == EPERM || err == EROFS) && RewriteInPlace(p, bytes))
+                return;
+            ThrowErrno("Cannot create file \"" + p + "\"", err);
+        }
         int err = WriteAll(fd, bytes);
         if (err == 0 && ::fsync(fd) != 0)
             err = errno;

@@ -13,8 +13,21 @@ namespace {
 using win32::ThrowWin32;
 using win32::Widen;
 
+// The attributes of what path names, links followed: a symbolic link or junction answers
+// for its target, and one whose target is gone does not exist.
 DWORD Attributes(std::string_view path) {
-    return GetFileAttributesW(Widen(path).c_str());
+    const std::wstring wide = Widen(path);
+    const DWORD own = GetFileAttributesW(wide.c_str());
+    if (own == INVALID_FILE_ATTRIBUTES || !(own & FILE_ATTRIBUTE_REPARSE_POINT))
+        return own;
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return INVALID_FILE_ATTRIBUTES;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    return ok ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
 }
 
 bool WriteAll(HANDLE h, std::string_view bytes) {
@@ -27,6 +40,27 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
         done += written;
     }
     return true;
+}
+
+// Writes bytes over an existing file (truncating it); false when it cannot be opened or
+// written.
+bool RewriteInPlace(const std::wstring& path, std::string_view bytes) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool ok = WriteAll(h, bytes) && FlushFileBuffers(h);
+    CloseHandle(h);
+    return ok;
+}
+
+// Sets the hidden, system and not-indexed attributes of path back to those of old.
+void KeepAttributes(const std::wstring& path, DWORD old) {
+    constexpr DWORD kKept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD now = GetFileAttributesW(path.c_str());
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (old & kKept))
+        SetFileAttributesW(path.c_str(), (now & ~kKept) | (old & kKept));
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -74,6 +108,9 @@ class Win32FileSystem final : public FileSystem {
     void ReplaceAtomically(std::string_view path, std::string_view bytes) override {
         const std::string p(path);
         const std::wstring target = Widen(p);
+        const DWORD old_attributes = GetFileAttributesW(target.c_str());
+        const bool exists = old_attributes != INVALID_FILE_ATTRIBUTES &&
+                            !(old_attributes & FILE_ATTRIBUTE_DIRECTORY);
         std::wstring temp;
         HANDLE h = INVALID_HANDLE_VALUE;
         // A unique name in the same folder, so the final move is a rename on one volume.
@@ -86,21 +123,40 @@ class Win32FileSystem final : public FileSystem {
                 break;
         }
         if (h == INVALID_HANDLE_VALUE) {
-            ThrowWin32("Cannot create file \"" + p + "\"", GetLastError());
+            const DWORD err = GetLastError();
+            // A folder that takes no new file, holding a writable file: rewrite it in place.
+            if (exists && err == ERROR_ACCESS_DENIED && RewriteInPlace(target, bytes))
+                return;
+            ThrowWin32("Cannot create file \"" + p + "\"", err);
         }
         DWORD err = ERROR_SUCCESS;
         if (!WriteAll(h, bytes) || !FlushFileBuffers(h))
             err = GetLastError();
         CloseHandle(h);
-        if (err == ERROR_SUCCESS &&
-            !MoveFileExW(temp.c_str(), target.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            err = GetLastError();
+        bool temp_left = true;
+        if (err == ERROR_SUCCESS && exists) {
+            // ReplaceFileW keeps the old file's attributes and security; the visible ones
+            // are set again where an implementation does not carry them over.
+            if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                             nullptr, nullptr)) {
+                temp_left = false;
+                KeepAttributes(target, old_attributes);
+            } else {
+                err = GetLastError();
+                if (err == ERROR_ACCESS_DENIED && RewriteInPlace(target, bytes))
+                    err = ERROR_SUCCESS;
+            }
+        } else if (err == ERROR_SUCCESS) {
+            if (MoveFileExW(temp.c_str(), target.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                temp_left = false;
+            else
+                err = GetLastError();
         }
-        if (err != ERROR_SUCCESS) {
+        if (temp_left)
             DeleteFileW(temp.c_str());
+        if (err != ERROR_SUCCESS)
             ThrowWin32("Cannot create file \"" + p + "\"", err);
-        }
     }
 
     void AppendFile(std::string_view path, std::string_view bytes) override {

@@ -108,14 +108,12 @@ class Win32Registry : public Registry {
     }
 
     std::unique_ptr<RegistryKey> Create(RegistryHive hive, std::string_view path) override {
-        HKEY key = nullptr;
-        const LONG rc = ::RegCreateKeyExW(RootOf(hive), Widen(path).c_str(), 0, nullptr, 0,
-                                          KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
-        if (rc != ERROR_SUCCESS) {
-            ThrowWin32("Cannot create registry key \"" + std::string(path) + "\"",
-                       static_cast<DWORD>(rc));
-        }
-        return std::make_unique<Win32Key>(key, std::string(path));
+        return CreateWith(hive, path, KEY_READ | KEY_WRITE);
+    }
+
+    std::unique_ptr<RegistryKey> CreateFullAccess(RegistryHive hive,
+                                                  std::string_view path) override {
+        return CreateWith(hive, path, KEY_ALL_ACCESS);
     }
 
     bool DeleteKey(RegistryHive hive, std::string_view path) override {
@@ -126,6 +124,19 @@ class Win32Registry : public Registry {
             return false;
         ThrowWin32("Cannot delete registry key \"" + std::string(path) + "\"",
                    static_cast<DWORD>(rc));
+    }
+
+  private:
+    static std::unique_ptr<RegistryKey> CreateWith(RegistryHive hive, std::string_view path,
+                                                   REGSAM sam) {
+        HKEY key = nullptr;
+        const LONG rc = ::RegCreateKeyExW(RootOf(hive), Widen(path).c_str(), 0, nullptr, 0, sam,
+                                          nullptr, &key, nullptr);
+        if (rc != ERROR_SUCCESS) {
+            ThrowWin32("Cannot create registry key \"" + std::string(path) + "\"",
+                       static_cast<DWORD>(rc));
+        }
+        return std::make_unique<Win32Key>(key, std::string(path));
     }
 };
 

@@ -18,7 +18,13 @@ TEST(GetConfigDir, FollowsAppDataWithoutTestingOrCreating) {
     EXPECT_EQ(GetConfigDir(SystemEnvironment(), SystemFileSystem()), expected);
     EXPECT_EQ(GetSettingsFilePath(SystemEnvironment(), SystemFileSystem()),
               expected + sep + "sysparams.ini");
-    EXPECT_FALSE(SystemFileSystem().DirectoryExists(expected));
+    // Under an APPDATA that exists, asking for the folder does not create it.
+    test::TempDir dir;
+    test::ScopedEnv existing("APPDATA", dir.path());
+    const std::string config = GetConfigDir(SystemEnvironment(), SystemFileSystem());
+    EXPECT_EQ(config, dir.path() + sep + "kelvraeduConfig");
+    (void)GetSettingsFilePath(SystemEnvironment(), SystemFileSystem());
+    EXPECT_FALSE(SystemFileSystem().DirectoryExists(config));
 }
 
 TEST(GetConfigDir, WithoutAppData) {

@@ -29,8 +29,14 @@ struct Log {
 
 class FakeKey final : public platform::RegistryKey {
   public:
-    FakeKey(Log& log, std::map<std::string, platform::RegistryValue>& values, bool fail_set)
-        : log_(log), values_(values), fail_set_(fail_set) {}
+    FakeKey(Log& log, std::map<std::string, platform::RegistryValue>& values, bool fail_set,
+            std::string closing = {})
+        : log_(log), values_(values), fail_set_(fail_set), closing_(std::move(closing)) {}
+    // A key made with a name to log records when it is closed.
+    ~FakeKey() override {
+        if (!closing_.empty())
+            log_.steps.push_back("close " + closing_);
+    }
     std::optional<platform::RegistryValue> Query(std::string_view name) const override {
         auto it = values_.find(std::string(name));
         if (it == values_.end())
@@ -49,6 +55,7 @@ class FakeKey final : public platform::RegistryKey {
     Log& log_;
     std::map<std::string, platform::RegistryValue>& values_;
     bool fail_set_;
+    std::string closing_;
 };
 
 class FakeRegistry final : public platform::Registry {
@@ -68,10 +75,23 @@ class FakeRegistry final : public platform::Registry {
         log_.steps.push_back("create " + Name(hive, path));
         return std::make_unique<FakeKey>(log_, keys_[Name(hive, path)], fail_set);
     }
+    std::unique_ptr<platform::RegistryKey> CreateFullAccess(RegistryHive hive,
+                                                            std::string_view path) override {
+        if (fail_create)
+            throw OsError("create failed", 5);
+        log_.steps.push_back("create full-access " + Name(hive, path));
+        return std::make_unique<FakeKey>(log_, keys_[Name(hive, path)], fail_set, Name(hive, path));
+    }
+    // As Windows does, a key that still has subkeys is refused (access denied).
     bool DeleteKey(RegistryHive hive, std::string_view path) override {
         log_.steps.push_back("delete " + Name(hive, path));
         if (fail_delete)
             throw OsError("delete failed", 5);
+        const std::string prefix = Name(hive, path) + "\\";
+        for (const auto& key : keys_) {
+            if (key.first.rfind(prefix, 0) == 0)
+                throw OsError("key has subkeys", 5);
+        }
         return keys_.erase(Name(hive, path)) > 0;
     }
     static std::string Name(RegistryHive hive, std::string_view path) {
@@ -202,8 +222,9 @@ TEST_F(LaunchTest, RunningWhiteboardGetsRegistryValueBeforeMessage) {
     windows.running = true;
     AppToIeMembers::CreateVantle(Texts("a", "b", "c", "d", "e", "f"));
     const std::vector<std::string> expected = {
-        "find VantleMainFrame", "create HKCU\\SOFTWARE\\kelvramsg",
-        "set msgbody=\"a&&b&&c&&d&&e&&f&&\"", "notify 42 \"a&&b&&c&&d&&e&&f&&\""};
+        "find VantleMainFrame", "create full-access HKCU\\SOFTWARE\\kelvramsg",
+        "set msgbody=\"a&&b&&c&&d&&e&&f&&\"", "close HKCU\\SOFTWARE\\kelvramsg",
+        "notify 42 \"a&&b&&c&&d&&e&&f&&\""};
     EXPECT_EQ(log.steps, expected);
 }
 
@@ -261,6 +282,7 @@ TEST_F(LaunchTest, FailedWriteFailsCallWithoutMessage) {
         GuardMember([&] { AppToIeMembers::CreateVantle(Texts("a", "b", "c", "d", "e", "f")); });
     EXPECT_EQ(out.hresult, kEUnexpected);
     EXPECT_EQ(out.description, "Failed to set data for 'msgbody'");
+    EXPECT_EQ(log.steps.back(), "close HKCU\\SOFTWARE\\kelvramsg");
     for (const auto& step : log.steps)
         EXPECT_EQ(step.rfind("notify", 0), std::string::npos);
 }
@@ -346,11 +368,25 @@ TEST_F(LaunchTest, ExternalMessageFailuresBecomeReplies) {
     EXPECT_TRUE(registry.keys_.empty());
 }
 
-TEST(AppToIeMembersTest, IdentityAndIgnoredHint) {
+TEST(AppToIeMembersTest, IdentityIsTheClientsText) {
     EXPECT_EQ(AppToIeMembers::GetKelvraApp(), Variant::TextUtf8("kelvraeduapp"));
     EXPECT_EQ(AppToIeMembers::GetKelvraApp().vt(), kVtBstr);
-    EXPECT_NO_THROW(AppToIeMembers::ShowHint(Variant::Int(kVtI4, 1), Variant::Real(kVtR8, 2)));
-    EXPECT_NO_THROW(AppToIeMembers::ShowHint(Variant(), Variant()));
+}
+
+// ShowHint takes values of any kind and touches nothing: no box, no window, no registry,
+// no program, even with a whiteboard running.
+TEST_F(LaunchTest, ShowHintAcceptsAnyValuesAndTouchesNothing) {
+    windows.running = true;
+    const std::pair<Variant, Variant> cases[] = {
+        {Variant::TextUtf8("title"), Variant::TextUtf8("content")},
+        {Variant::Int(kVtI4, 1), Variant::Real(kVtR8, 2.5)},
+        {Variant(), Variant()},
+        {Variant::Null(), Variant::Bool(true)},
+    };
+    for (const auto& [title, content] : cases)
+        EXPECT_NO_THROW(AppToIeMembers::ShowHint(title, content));
+    EXPECT_TRUE(log.steps.empty());
+    EXPECT_TRUE(registry.keys_.empty());
 }
 
 TEST(GuardMemberTest, KeepsNegativeCodesOtherwiseUnexpected) {

@@ -196,30 +196,32 @@ TEST(KeyRouting, ExcludedKeysBusyAndDialogAnswer) {
     bool handled = true;
     RouteKeyMessage(nullptr, ui::Message{}, handled);
     EXPECT_FALSE(handled);
+    // Codes above 255 are offered whatever their low byte ('D', 37, 8).
     for (std::uintptr_t k : {std::uintptr_t('A'), std::uintptr_t('V'), std::uintptr_t(9),
-                             std::uintptr_t(13), std::uintptr_t(46), std::uintptr_t(0x70)})
+                             std::uintptr_t(13), std::uintptr_t(46), std::uintptr_t(0x70),
+                             std::uintptr_t(0x144), std::uintptr_t(0x125), std::uintptr_t(0x108)})
         RouteKeyMessage(&f.b, ui::Message{nullptr, ui::kWmKeyDown, k, 0}, handled);
-    EXPECT_EQ(f.peer.translated.size(), 6u);
+    EXPECT_EQ(f.peer.translated.size(), 9u);
     RouteKeyMessage(&f.b, ui::Message{nullptr, ui::kWmKeyUp, 'D', 0}, handled);
     RouteKeyMessage(&f.b, ui::Message{nullptr, ui::kWmKeyDown, 37, 0}, handled);
     EXPECT_TRUE(handled);
-    EXPECT_EQ(f.peer.translated.size(), 6u);
+    EXPECT_EQ(f.peer.translated.size(), 9u);
     RouteKeyMessage(&f.b, ui::Message{nullptr, 0x200, 'D', 0}, handled);  // not a key
-    EXPECT_EQ(f.peer.translated.size(), 7u);
+    EXPECT_EQ(f.peer.translated.size(), 10u);
     f.peer.busy = true;
     RouteKeyMessage(&f.b, ui::Message{nullptr, ui::kWmKeyDown, 'A', 0}, handled);
     EXPECT_TRUE(handled);
-    EXPECT_EQ(f.peer.translated.size(), 7u);
+    EXPECT_EQ(f.peer.translated.size(), 10u);
     f.peer.busy = false;
     f.peer.dialog_message_handles = false;
     RouteKeyMessage(&f.b, ui::Message{nullptr, ui::kWmKeyDown, 'A', 0}, handled);
     EXPECT_FALSE(handled);
-    EXPECT_EQ(f.peer.translated.size(), 7u);
+    EXPECT_EQ(f.peer.translated.size(), 10u);
     f.peer.dialog_message_handles = true;
     f.peer.in_place_active = false;
     RouteKeyMessage(&f.b, ui::Message{nullptr, ui::kWmKeyDown, 'A', 0}, handled);
     EXPECT_TRUE(handled);
-    EXPECT_EQ(f.peer.translated.size(), 7u);
+    EXPECT_EQ(f.peer.translated.size(), 10u);
 }
 
 TEST(PopupSize, ThroughTheBrowsersDocument) {

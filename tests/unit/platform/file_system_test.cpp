@@ -1,5 +1,16 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/wide.h"
+#else
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 #include "platform/environment.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -24,6 +35,88 @@ TEST(FileSystem, ExistsDistinguishesFilesAndDirectories) {
     EXPECT_FALSE(Files().DirectoryExists(""));
     EXPECT_FALSE(Files().FileExists(""));
 }
+
+// A directory link answers for its target: a link whose target is gone is no directory.
+TEST(FileSystem, DirectoryLinksAreFollowed) {
+    test::TempDir dir;
+    const std::string target = dir.File("target");
+    const std::string link = dir.File("link");
+    Files().MakeDirectory(target);
+#ifdef _WIN32
+    const DWORD unprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+    const bool made = CreateSymbolicLinkW(platform::win32::Widen(link).c_str(),
+                                          platform::win32::Widen(target).c_str(),
+                                          SYMBOLIC_LINK_FLAG_DIRECTORY | unprivileged);
+#else
+    const bool made = ::symlink(target.c_str(), link.c_str()) == 0;
+#endif
+    if (!made || !Files().DirectoryExists(link))
+        GTEST_SKIP() << "no working directory links on this system";
+#ifdef _WIN32
+    ASSERT_TRUE(RemoveDirectoryW(platform::win32::Widen(target).c_str()));
+#else
+    ASSERT_EQ(::rmdir(target.c_str()), 0);
+#endif
+    EXPECT_FALSE(Files().DirectoryExists(link));
+    EXPECT_FALSE(Files().FileExists(link));
+}
+
+// Replacing a file keeps what the old one had: its attributes on Windows, and on Linux a
+// symbolic link, which keeps pointing at the (rewritten) file.
+TEST(FileSystem, ReplaceKeepsAttributesAndLinks) {
+    test::TempDir dir;
+#ifdef _WIN32
+    const std::string file = dir.File("sysparams.ini");
+    test::WriteBytes(file, "old");
+    const std::wstring wide = platform::win32::Widen(file);
+    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    Files().ReplaceAtomically(file, "new");
+    EXPECT_EQ(Files().ReadFile(file), "new");
+    EXPECT_TRUE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    const std::string real_dir = dir.File("real");
+    Files().MakeDirectory(real_dir);
+    const std::string real = real_dir + "/sysparams.ini";
+    const std::string link = dir.File("sysparams.ini");
+    test::WriteBytes(real, "old");
+    ASSERT_EQ(::symlink("real/sysparams.ini", link.c_str()), 0);
+    Files().ReplaceAtomically(link, "new");
+    char target[256] = {};
+    EXPECT_EQ(::readlink(link.c_str(), target, sizeof target - 1), 18);
+    EXPECT_STREQ(target, "real/sysparams.ini");
+    EXPECT_EQ(Files().ReadFile(real), "new");
+#endif
+}
+
+#ifndef _WIN32
+// A folder that takes no new entry (immutable, which binds root too) holding a writable
+// file: the file is rewritten in place.
+TEST(FileSystem, ReplaceInAFolderThatTakesNoNewFileRewritesInPlace) {
+    test::TempDir dir;
+    const std::string folder = dir.File("locked");
+    Files().MakeDirectory(folder);
+    const std::string file = folder + "/sysparams.ini";
+    test::WriteBytes(file, "old and longer");
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    int locked = flags;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+        locked = flags | FS_IMMUTABLE_FL;
+        if (::ioctl(fd, FS_IOC_SETFLAGS, &locked) != 0)
+            locked = flags;
+    }
+    if (locked == flags) {
+        ::close(fd);
+        GTEST_SKIP() << "cannot lock a folder here";
+    }
+    EXPECT_NO_THROW(Files().ReplaceAtomically(file, "new"));
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    EXPECT_EQ(Files().ReadFile(file), "new");
+}
+#endif
 
 TEST(FileSystem, MakeDirectoryCreatesOneLevelOnly) {
     test::TempDir dir;

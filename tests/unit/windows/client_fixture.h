@@ -166,6 +166,7 @@ struct ClientFixture {
     windows::ProcessState state;
     FakeUpdateChecker::Script updates;
     int externals_made = 0;
+    std::vector<ui::NativeWindow> external_owners;  // the window of each request
     windows::WindowsContext context{
         browsers,
         platform::SystemEnvironment(),
@@ -174,8 +175,9 @@ struct ClientFixture {
         platform::SystemCodePage(),
         shell,
         state,
-        [this]() -> std::shared_ptr<browser::Dispatch> {
+        [this](ui::NativeWindow owner) -> std::shared_ptr<browser::Dispatch> {
             ++externals_made;
+            external_owners.push_back(owner);
             return std::make_shared<FakeExternal>();
         },
         [this](const windows::UpdateEngineProperties& p,

@@ -234,6 +234,13 @@ TEST(Popup, MinimiseHidesTheItemsRestoreAndMaximiseShowThem) {
     EXPECT_TRUE(all_visible(true));
     popup->SysCommand(0xF010);  // SC_MOVE changes nothing
     EXPECT_TRUE(all_visible(true));
+    // Codes are compared as they arrive: the caption double-click forms (low bits set) of
+    // maximise and restore show nothing.
+    for (std::uint32_t command : {0xF032u, 0xF122u}) {
+        popup->SysCommand(ui::kScMinimize);
+        popup->SysCommand(command);
+        EXPECT_TRUE(all_visible(false)) << std::hex << command;
+    }
 }
 
 TEST(Popup, ClosingDestroysOnlyThatPopupAndEmptiesTheHookSlot) {
@@ -265,8 +272,38 @@ TEST(Popup, DownloadsAreLeftToThePlatform) {
     f.Browser("TFrmMain").RequestNewWindow("http://r.test/a");
     auto& b = f.state.FrmBrowser->Browser1;
     EXPECT_TRUE(browser::ProvidesService(b, browser::kIidDownloadManager));
-    EXPECT_EQ(browser::AnswerDownload(b, browser::FileDownloadRequest{}), browser::kENotImpl);
+    // The popup's download handler is bound and leaves whatever result the host preset.
+    ASSERT_TRUE(b.OnFileDownload);
+    browser::FileDownloadRequest request;
+    request.pszHeaders = "Content-Disposition: attachment; filename=lesson.pptx";
+    request.uiCP = 936;
+    for (browser::HResult preset : {browser::kENotImpl, browser::kSOk, browser::HResult(-1)}) {
+        browser::HResult result = preset;
+        b.OnFileDownload(b, request, result);
+        EXPECT_EQ(result, preset);
+    }
+    EXPECT_EQ(browser::AnswerDownload(b, request), browser::kENotImpl);
+    EXPECT_TRUE(f.boxes.shown.empty());
+    // Its context menu is suppressed (command 4 included).
     EXPECT_EQ(browser::AnswerShowContextMenu(b, 4, nullptr, nullptr, nullptr), browser::kSOk);
+}
+
+// Each window asks for its page's external object as that object's owner, so the boxes
+// the object shows are modal to the window whose page called.
+TEST(External, EachWindowOwnsTheObjectItsPageGets) {
+    ClientFixture f;
+    f.StartSignedIn();
+    f.Browser("TFrmMain").RequestNewWindow("http://r.test/a");
+    auto ask = [&](browser::THostedBrowser& b) {
+        std::shared_ptr<browser::Dispatch> out;
+        b.OnGetExternal(b, out);
+        EXPECT_NE(out, nullptr);
+        return f.external_owners.empty() ? nullptr : f.external_owners.back();
+    };
+    EXPECT_EQ(ask(f.state.FrmMain->Browser1), f.state.FrmMain->Handle());
+    EXPECT_EQ(ask(f.state.FrmLogin->Browser1), f.state.FrmLogin->Handle());
+    EXPECT_EQ(ask(f.state.FrmBrowser->Browser1), f.state.FrmBrowser->Handle());
+    EXPECT_NE(f.state.FrmMain->Handle(), f.state.FrmBrowser->Handle());
 }
 
 }  // namespace

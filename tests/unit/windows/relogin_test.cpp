@@ -148,6 +148,14 @@ TEST(KeyRouting, TheNewestWindowsRoutineReceivesTheKeys) {
     EXPECT_EQ(f.Browser("TFrmMain").translated.size(), 1u) << "main no longer offered keys";
     EXPECT_EQ(f.Browser("TFrmBrowser").translated.size(), 1u);
     EXPECT_TRUE(f.ui.LogLines("dispatch ").empty()) << "handled messages are not dispatched";
+
+    // A message the browser's dialog check does not take is neither translated nor kept
+    // from its normal dispatch.
+    f.Browser("TFrmBrowser").dialog_message_handles = false;
+    f.ui.PostMessage(f.app, key_a);
+    f.ui.RunPending();
+    EXPECT_EQ(f.Browser("TFrmBrowser").translated.size(), 1u);
+    EXPECT_EQ(f.ui.LogLines("dispatch ").size(), 1u);
 }
 
 }  // namespace

@@ -211,6 +211,15 @@ TEST(KelvraeduExe, IdentityReadsBackThroughTheSystem) {
     const std::string text(static_cast<const char*>(LockResource(LoadResource(module, manifest))),
                            SizeofResource(module, manifest));
     EXPECT_NE(text.find("level=\"asInvoker\" uiAccess=\"false\""), std::string::npos);
+    // The executable's own identity names the architecture it was built for.
+#if defined(_WIN64)
+    const char* arch = "amd64";
+#else
+    const char* arch = "x86";
+#endif
+    EXPECT_NE(text.find("name=\"Kelvra.Kelvraedu\" version=\"1.0.1.2\" processorArchitecture=\"" +
+                        std::string(arch) + "\""),
+              std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);
     EXPECT_NE(FindResourceW(module, MAKEINTRESOURCEW(1), L"TYPELIB"), nullptr);

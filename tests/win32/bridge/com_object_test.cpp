@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "app/app_identity.h"
@@ -21,12 +22,14 @@
 #include "bridge/win32/server_objects.h"
 #include "bridge/win32/server_registration.h"
 #include "com_test_util.h"
+#include "failing_allocation.h"
 #include "kelvraedu_app.h"
 #include "platform/code_page.h"
 #include "platform/registry.h"
 #include "platform/win32/wide.h"
 #include "test_support.h"
 #include "ui/dialog_script.h"
+#include "ui/message_box.h"
 
 namespace kelvra::bridge {
 namespace {
@@ -190,6 +193,69 @@ TEST_F(ComObjectTest, PropertyIsReadOnlyAndTheSameOnEveryObject) {
     }
 }
 
+// A member invoked as another kind than its own is not found; nothing runs.
+TEST_F(ComObjectTest, MembersInvokedAsTheWrongKindAreNotFound) {
+    struct Case {
+        DISPID id;
+        WORD flags;
+        int args;
+    };
+    const Case cases[] = {
+        {202, DISPATCH_PROPERTYGET, 6},
+        {203, DISPATCH_PROPERTYGET, 2},
+        {201, DISPATCH_METHOD, 0},
+    };
+    for (const Case& c : cases) {
+        Args args;
+        for (int i = 0; i < c.args; ++i)
+            args.Text(L"a");
+        DISPPARAMS params = args.Params();
+        VARIANT result;
+        VariantInit(&result);
+        EXPECT_EQ(disp_->Invoke(c.id, IID_NULL, 0, c.flags, &params, &result, nullptr, nullptr),
+                  DISP_E_MEMBERNOTFOUND)
+            << c.id;
+        VariantClear(&result);
+    }
+    EXPECT_TRUE(windows_.told.empty());
+    EXPECT_EQ(shell_.opened, 0);
+}
+
+// With no whiteboard installed, the box is owned by the window whose page called and that
+// window is disabled while it shows, so a second click cannot stack a second box.
+TEST(NoWhiteboardBoxTest, IsModalToTheWindowWhosePageCalled) {
+    test::OleScope ole;
+    test::ScopedEnv no_script("KELVRA_DIALOG_SCRIPT", std::nullopt);
+    const LaunchPorts saved = CurrentLaunchPorts();
+    LaunchPorts ports = saved;
+    ports.whiteboard_path = [] { return std::string(); };
+    ports.boxes = &ui::SystemMessageBoxes();
+    SetLaunchPorts(ports);
+    HWND page = CreateWindowExW(0, L"STATIC", L"page window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                0, 200, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(page, nullptr);
+    auto holder = NewExternalObject(page);
+    IDispatch* disp = static_cast<win32::ExternalDispatch*>(holder.get())->get();
+
+    HWND owner = nullptr;
+    BOOL page_enabled = TRUE;
+    test::BoxWatcher watcher(platform::win32::Widen(app::kApplicationTitle), [&](HWND box) {
+        owner = GetWindow(box, GW_OWNER);
+        page_enabled = IsWindowEnabled(page);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    Args args;
+    args.Text(L"a").Text(L"b").Text(L"c").Text(L"d").Text(L"e").Text(L"f");
+    EXPECT_EQ(CallMethod(disp, 202, args), S_OK);
+    EXPECT_TRUE(watcher.Join());
+    EXPECT_EQ(owner, page);
+    EXPECT_FALSE(page_enabled);
+    EXPECT_TRUE(IsWindowEnabled(page));
+    holder.reset();
+    DestroyWindow(page);
+    SetLaunchPorts(saved);
+}
+
 TEST_F(ComObjectTest, CreateVantleHandsOnSixTexts) {
     Args args;
     args.Text(L"a").Text(L"b").Text(L"c").Text(L"d").Empty().Text(L"f");
@@ -273,6 +339,114 @@ TEST(ServerObjectsTest, OutsideObjectsAndLocksAskBeforeEnding) {
         EXPECT_EQ(r.fields.at("buttons"), "YesNo");
         EXPECT_EQ(r.fields.at("icon"), "Warning");
     }
+}
+
+// Each allocation of an outside creation and of every member call fails in turn: no C++
+// exception leaves the COM boundary; the factory and the members answer E_OUTOFMEMORY.
+TEST(AllocationFailureTest, NoExceptionLeavesTheFactoryOrAMember) {
+    test::OleScope ole;
+    auto& factory = win32::AppToIeClassFactory::Instance();
+    for (int n = 0;; ++n) {
+        ITKelvraAppToIe* object = nullptr;
+        HRESULT hr;
+        bool hit;
+        {
+            test::FailingAllocation fail(n);
+            hr = factory.CreateInstance(nullptr, __uuidof(ITKelvraAppToIe),
+                                        reinterpret_cast<void**>(&object));
+            hit = fail.Hit();
+        }
+        if (!hit) {
+            ASSERT_EQ(hr, S_OK);
+            object->Release();
+            break;
+        }
+        EXPECT_EQ(hr, E_OUTOFMEMORY) << "allocation " << n;
+        EXPECT_EQ(object, nullptr);
+        EXPECT_EQ(win32::ServerObjectCount(), 0) << "allocation " << n;
+    }
+
+    FakeWindows windows;
+    NoShell shell;
+    const LaunchPorts saved = CurrentLaunchPorts();
+    LaunchPorts ports = saved;
+    ports.whiteboard_path = [] { return std::string("C:\\wb\\Ondrix.exe"); };
+    ports.windows = &windows;
+    ports.shell = &shell;
+    SetLaunchPorts(ports);
+    ITKelvraAppToIe* object = nullptr;
+    ASSERT_EQ(factory.CreateInstance(nullptr, __uuidof(ITKelvraAppToIe),
+                                     reinterpret_cast<void**>(&object)),
+              S_OK);
+    VARIANT text;
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = SysAllocString(L"a");
+    VARIANT number;
+    V_VT(&number) = VT_I4;
+    V_I4(&number) = 5;
+    struct Member {
+        const char* name;
+        std::function<HRESULT()> call;
+        HRESULT result;  // when no allocation fails
+    };
+    const Member members[] = {
+        {"GetKelvraApp",
+         [&] {
+             VARIANT out;
+             const HRESULT hr = object->get_GetKelvraApp(&out);
+             VariantClear(&out);
+             return hr;
+         },
+         S_OK},
+        {"CreateVantle", [&] { return object->CreateVantle(text, text, text, text, text, text); },
+         S_OK},
+        {"CreateVantle with a number",
+         [&] { return object->CreateVantle(number, text, text, text, text, text); }, E_UNEXPECTED},
+        {"ShowHint", [&] { return object->ShowHint(text, number); }, S_OK},
+    };
+    for (const Member& m : members) {
+        for (int n = 0;; ++n) {
+            HRESULT hr;
+            bool hit;
+            {
+                test::FailingAllocation fail(n);
+                hr = m.call();
+                hit = fail.Hit();
+            }
+            if (!hit) {
+                EXPECT_EQ(hr, m.result) << m.name;
+                break;
+            }
+            EXPECT_EQ(hr, E_OUTOFMEMORY) << m.name << ", allocation " << n;
+        }
+    }
+    object->Release();
+    VariantClear(&text);
+    SetLaunchPorts(saved);
+    EXPECT_EQ(win32::ServerObjectCount(), 0);
+}
+
+// The real question while outside clients hold objects: task-modal (the thread's other
+// windows are disabled while it shows) with No as its default button (Enter answers No).
+TEST(ServerObjectsTest, TerminationQuestionIsTaskModalWithNoAsDefault) {
+    test::OleScope ole;
+    test::ScopedEnv no_script("KELVRA_DIALOG_SCRIPT", std::nullopt);
+    HWND other = CreateWindowExW(0, L"STATIC", L"other window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    auto& factory = win32::AppToIeClassFactory::Instance();
+    ASSERT_EQ(factory.LockServer(TRUE), S_OK);
+    BOOL other_enabled = TRUE;
+    test::BoxWatcher watcher(platform::win32::Widen(kTerminateCaption), [&](HWND box) {
+        other_enabled = IsWindowEnabled(other);
+        PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+        PostMessageW(box, WM_KEYUP, VK_RETURN, 0);
+    });
+    EXPECT_FALSE(AutomationTerminationCheck());
+    EXPECT_TRUE(watcher.Join()) << "Enter did not answer the question";
+    EXPECT_FALSE(other_enabled);
+    EXPECT_EQ(factory.LockServer(FALSE), S_OK);
+    DestroyWindow(other);
 }
 
 TEST(LocalServerPathTest, BlankPathsBecomeShortOrQuoted) {

@@ -6,7 +6,10 @@
 
 #include <oleauto.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kelvra::test {
@@ -88,5 +91,44 @@ inline DISPID IdOf(IDispatch* d, const wchar_t* name, HRESULT* hr = nullptr) {
         *hr = got;
     return id;
 }
+
+// Waits on its own thread for a message box with this caption to appear (polling, with a
+// deadline) and hands it to act, which looks at it and answers it. A box act leaves up
+// is closed with Cancel after a while, so a wrong answer fails the test instead of hanging.
+class BoxWatcher {
+  public:
+    BoxWatcher(std::wstring caption, std::function<void(HWND box)> act)
+        : thread_([this, caption, act] {
+              using namespace std::chrono;
+              const auto deadline = steady_clock::now() + seconds(20);
+              while (steady_clock::now() < deadline) {
+                  if (HWND box = FindWindowW(L"#32770", caption.c_str())) {
+                      found_ = true;
+                      act(box);
+                      const auto gone = steady_clock::now() + seconds(5);
+                      while (IsWindow(box) && steady_clock::now() < gone)
+                          std::this_thread::sleep_for(milliseconds(20));
+                      if (IsWindow(box)) {
+                          closed_by_act_ = false;
+                          PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+                      }
+                      return;
+                  }
+                  std::this_thread::sleep_for(milliseconds(20));
+              }
+          }) {}
+    ~BoxWatcher() { Join(); }
+    // Waits for the watcher; true when the box appeared and act's answer closed it.
+    bool Join() {
+        if (thread_.joinable())
+            thread_.join();
+        return found_ && closed_by_act_;
+    }
+
+  private:
+    bool found_ = false;
+    bool closed_by_act_ = true;
+    std::thread thread_;
+};
 
 }  // namespace kelvra::test

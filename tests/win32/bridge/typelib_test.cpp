@@ -59,8 +59,6 @@ TEST(TypeLibraryTest, InterfaceMembersAndParameterNames) {
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
     EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
     info->ReleaseTypeAttr(attr);
 
     struct Member {
@@ -94,6 +92,41 @@ TEST(TypeLibraryTest, InterfaceMembersAndParameterNames) {
     EXPECT_EQ(info->GetIDsOfNames(&name, 1, &id), S_OK);
     EXPECT_EQ(id, 202);
     info->Release();
+}
+
+// The interface is stored as a dispatch interface with exactly the flags dual, OLE
+// automation and dispatchable. The vtable view carries them as stored; OLE hides the OLE
+// automation flag from the dispatch view's TYPEATTR, so the stored flags are read through
+// ITypeInfo2::GetTypeFlags.
+TEST(TypeLibraryTest, InterfaceCarriesExactlyDualOleAutomationDispatchable) {
+    constexpr WORD kFlags = TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE;
+    static_assert(kFlags == 0x1140);
+    TypeLib t;
+    ASSERT_NE(t.lib, nullptr);
+    ITypeInfo* dispatch = nullptr;
+    ASSERT_EQ(t.lib->GetTypeInfo(0, &dispatch), S_OK);
+    ITypeInfo2* stored = nullptr;
+    ASSERT_EQ(dispatch->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void**>(&stored)), S_OK);
+    ULONG flags = 0;
+    EXPECT_EQ(stored->GetTypeFlags(&flags), S_OK);
+    EXPECT_EQ(flags, kFlags);
+    stored->Release();
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(dispatch->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+    EXPECT_EQ(attr->wTypeFlags & ~TYPEFLAG_FOLEAUTOMATION, TYPEFLAG_FDUAL | TYPEFLAG_FDISPATCHABLE);
+    dispatch->ReleaseTypeAttr(attr);
+
+    HREFTYPE ref = 0;
+    ITypeInfo* vtable = nullptr;
+    ASSERT_EQ(dispatch->GetRefTypeOfImplType(-1, &ref), S_OK);
+    ASSERT_EQ(dispatch->GetRefTypeInfo(ref, &vtable), S_OK);
+    ASSERT_EQ(vtable->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+    EXPECT_EQ(attr->wTypeFlags, kFlags);
+    vtable->ReleaseTypeAttr(attr);
+    vtable->Release();
+    dispatch->Release();
 }
 
 TEST(TypeLibraryTest, ClassIsCreatableWithDefaultInterface) {

@@ -7,6 +7,7 @@
 
 #include "browser/key_routing.h"
 #include "fixture.h"
+#include "platform/win32/wide.h"
 
 namespace kelvra::browser::win32::testing {
 namespace {
@@ -48,7 +49,11 @@ TEST(ControlWin32, PropertiesAreReadFromTheControl) {
     ASSERT_EQ(app->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(browser.Out())), S_OK)
         << "Application is the control's own automation object";
     EXPECT_FALSE(h.browser.Busy()) << "nothing is loading";
-    EXPECT_NO_THROW((void)h.browser.LocationName());
+    BSTR own = nullptr;
+    ASSERT_TRUE(SUCCEEDED(browser->get_LocationName(&own)));  // S_FALSE: no document yet
+    EXPECT_EQ(h.browser.LocationName(), platform::win32::Narrow(own ? own : L""))
+        << "LocationName is the control's own";
+    SysFreeString(own);
     EXPECT_EQ(h.browser.Doc3(), nullptr) << "no document yet: null, no error";
     EXPECT_TRUE(h.boxes.shown.empty());
 }

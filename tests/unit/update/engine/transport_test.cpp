@@ -13,7 +13,7 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
-#include "update/update_checker.h"
+#include "client/update_checker.h"
 
 namespace kelvra::test {
 namespace {
