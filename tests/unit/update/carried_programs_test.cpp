@@ -61,9 +61,11 @@ TEST(PatchProgram, VerboseLogsToTheNamedLog) {
     // On Linux the documents folder follows HOME; Windows keeps its own.
     test::ScopedEnv home("HOME", dir.path());
     test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    test::ScopedEnv xdg_docs("XDG_DOCUMENTS_DIR", std::nullopt);
     WriteBytes(dir.File("target.bin"), ReadBytes(PatchFixture("text.old")));
     WriteBytes(dir.File("update.pat"), ReadBytes(PatchFixture("text.pat")));
     // ">> KUPDATE.LOG" names the update log in the documents folder; point that at dir.
+    std::filesystem::create_directories(std::filesystem::u8path(dir.File("Documents")));
     auto docs = DocumentsFolder();
     ASSERT_TRUE(docs.has_value());
     std::filesystem::create_directories(std::filesystem::u8path(*docs));
@@ -105,6 +107,7 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     TempDir root;
     test::ScopedEnv home("HOME", root.path());
     test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    test::ScopedEnv xdg_docs("XDG_DOCUMENTS_DIR", std::nullopt);
     const std::string app_dir = root.File("app dir");  // a blank: the path gets quoted
     const std::string staging = root.File("staging");
     std::filesystem::create_directories(std::filesystem::u8path(app_dir));
@@ -114,6 +117,7 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     WriteBytes(staging + sep + exe, ReadBytes(test::TestProgram("restart_fixture_app")));
 
     // The hand-off file names the log the restart program writes.
+    std::filesystem::create_directories(std::filesystem::u8path(root.File("Documents")));
     auto docs = DocumentsFolder();
     ASSERT_TRUE(docs.has_value());
     std::filesystem::create_directories(std::filesystem::u8path(*docs));
@@ -159,6 +163,50 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
         },
         std::chrono::seconds(30)));
     EXPECT_NE(ReadBytes(log).find("kusetup: Moved"), std::string::npos);
+}
+
+// Component names that climb out of the application folder or are absolute are refused
+// and logged; the others are moved. No process has the id 2^22 (above any pid_max on Linux;
+// Windows ids of running processes stay far below it).
+TEST(RestartProgram, RefusesComponentsOutsideTheApplicationFolder) {
+    auto& files = platform::SystemFileSystem();
+    const char sep = test::Separator();
+    TempDir root;
+    test::ScopedEnv home("HOME", root.path());
+    test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    test::ScopedEnv xdg_docs("XDG_DOCUMENTS_DIR", std::nullopt);
+    std::filesystem::create_directories(std::filesystem::u8path(root.File("Documents")));
+    const std::string app_dir = root.File("app");
+    const std::string staging = root.File("staging") + sep + "in";
+    std::filesystem::create_directories(std::filesystem::u8path(app_dir));
+    std::filesystem::create_directories(std::filesystem::u8path(staging));
+    WriteBytes(staging + sep + "good.txt", "good.txt");
+    // "..<sep>climb.txt" names this file in the staging folder and root/climb.txt beside
+    // the application folder.
+    const std::string climb_source = root.File("staging") + sep + "climb.txt";
+    WriteBytes(climb_source, "climb");
+    const std::string absolute = root.File("staging") + sep + "abs.txt";
+    WriteBytes(absolute, "abs");
+    auto docs = DocumentsFolder();
+    ASSERT_TRUE(docs.has_value());
+    const std::string log = root.File("restart.log");
+    WriteRestartIni(files, *docs, log);
+
+    const std::string climbing = std::string("..") + sep + "climb.txt";
+    test::ChildProcess restart(test::TestProgram("kusetup"),
+                               {"4194304", "L", app_dir + sep + "none.exe", " ", staging,
+                                "good.txt," + climbing + "," + absolute});
+    EXPECT_TRUE(restart.Wait(std::chrono::seconds(60)).has_value());
+    EXPECT_EQ(ReadBytes(app_dir + sep + "good.txt"), "good.txt");
+    EXPECT_FALSE(PathExists(root.File("climb.txt")));
+    EXPECT_TRUE(PathExists(climb_source));
+    EXPECT_TRUE(PathExists(absolute));
+    const std::string text = PathExists(log) ? ReadBytes(log) : "";
+    for (const std::string& name : {climbing, absolute}) {
+        EXPECT_NE(text.find("kusetup: Refused " + name + ": outside the application folder"),
+                  std::string::npos)
+            << text;
+    }
 }
 
 }  // namespace
