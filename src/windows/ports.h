@@ -26,7 +26,8 @@ class Shell {
 // A new page-facing automation object, one per request of a page.
 using ExternalObjectFactory = std::function<std::shared_ptr<browser::Dispatch>()>;
 
-// Properties the login window's definition gives its update engine.
+// Properties the login window's definition gives its update engine; all of them come from
+// that definition (none has a working default here).
 struct UpdateEngineProperties {
     std::string Agent;
     std::string URL;
@@ -37,9 +38,9 @@ struct UpdateEngineProperties {
     std::string TempDirectory;
     std::string Signature;
     std::string DateFormat;
-    char DateSeparator = '/';
+    char DateSeparator = 0;
     std::string TimeFormat;
-    char TimeSeparator = ':';
+    char TimeSeparator = 0;
     bool PostUpdateInfoEnabled = false;
 };
 
