@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -101,13 +102,29 @@ TEST(PatchProgram, BadPatchesLeaveTheFileAlone) {
     }
 }
 
-TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
-    auto& files = platform::SystemFileSystem();
-    const char sep = test::Separator();
+// A home of its own with a documents folder (on Linux; Windows keeps the prefix's own),
+// where the hand-off file names root/restart.log as the restart program's log.
+struct RestartHome {
     TempDir root;
-    test::ScopedEnv home("HOME", root.path());
-    test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
-    test::ScopedEnv xdg_docs("XDG_DOCUMENTS_DIR", std::nullopt);
+    test::ScopedEnv home{"HOME", root.path()};
+    test::ScopedEnv xdg{"XDG_CONFIG_HOME", std::nullopt};
+    test::ScopedEnv xdg_docs{"XDG_DOCUMENTS_DIR", std::nullopt};
+    std::string log = root.File("restart.log");
+    RestartHome() {
+        std::filesystem::create_directories(std::filesystem::u8path(root.File("Documents")));
+        const auto docs = DocumentsFolder();
+        if (!docs)
+            throw std::runtime_error("no documents folder");
+        std::filesystem::create_directories(std::filesystem::u8path(*docs));
+        WriteRestartIni(platform::SystemFileSystem(), *docs, log);
+    }
+};
+
+TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
+    const char sep = test::Separator();
+    RestartHome h;
+    const TempDir& root = h.root;
+    const std::string& log = h.log;
     const std::string app_dir = root.File("app dir");  // a blank: the path gets quoted
     const std::string staging = root.File("staging");
     std::filesystem::create_directories(std::filesystem::u8path(app_dir));
@@ -115,14 +132,6 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     const std::string exe = test::InstallRestartFixtureApp(app_dir);
     WriteBytes(staging + sep + "version.txt", "v2\n");
     WriteBytes(staging + sep + exe, ReadBytes(test::TestProgram("restart_fixture_app")));
-
-    // The hand-off file names the log the restart program writes.
-    std::filesystem::create_directories(std::filesystem::u8path(root.File("Documents")));
-    auto docs = DocumentsFolder();
-    ASSERT_TRUE(docs.has_value());
-    std::filesystem::create_directories(std::filesystem::u8path(*docs));
-    const std::string log = root.File("restart.log");
-    WriteRestartIni(files, *docs, log);
 
     test::ChildProcess app(app_dir + sep + exe, {"first", "run"});
     auto runs = [&] { return test::RestartFixtureRuns(app_dir); };
@@ -140,14 +149,14 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     command.staging_dir = staging + sep;
     command.components = exe + ",version.txt";
     const std::string line = RestartCommandLine(command);
-    const std::string updater = ExtractUpdater(files, root.path());
+    const std::string updater = ExtractUpdater(platform::SystemFileSystem(), root.path());
     ASSERT_TRUE(SystemProcessRunner().ShellOpen(updater, line));
 
     // The restart program must wait while the application still runs.
     EXPECT_FALSE(
         test::WaitUntil([&] { return runs().size() > 1; }, std::chrono::milliseconds(700)));
     EXPECT_EQ(ReadBytes(app_dir + sep + "version.txt"), "v1\n");
-    files.RemoveFile(app_dir + sep + "hold");
+    platform::SystemFileSystem().RemoveFile(app_dir + sep + "hold");
     EXPECT_EQ(app.Wait(std::chrono::seconds(30)), std::optional<int>(0));
 
     ASSERT_TRUE(test::WaitUntil([&] { return runs().size() > 1; }, std::chrono::seconds(60)))
@@ -169,13 +178,9 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
 // and logged; the others are moved. No process has the id 2^22 (above any pid_max on Linux;
 // Windows ids of running processes stay far below it).
 TEST(RestartProgram, RefusesComponentsOutsideTheApplicationFolder) {
-    auto& files = platform::SystemFileSystem();
     const char sep = test::Separator();
-    TempDir root;
-    test::ScopedEnv home("HOME", root.path());
-    test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
-    test::ScopedEnv xdg_docs("XDG_DOCUMENTS_DIR", std::nullopt);
-    std::filesystem::create_directories(std::filesystem::u8path(root.File("Documents")));
+    RestartHome h;
+    const TempDir& root = h.root;
     const std::string app_dir = root.File("app");
     const std::string staging = root.File("staging") + sep + "in";
     std::filesystem::create_directories(std::filesystem::u8path(app_dir));
@@ -187,10 +192,6 @@ TEST(RestartProgram, RefusesComponentsOutsideTheApplicationFolder) {
     WriteBytes(climb_source, "climb");
     const std::string absolute = root.File("staging") + sep + "abs.txt";
     WriteBytes(absolute, "abs");
-    auto docs = DocumentsFolder();
-    ASSERT_TRUE(docs.has_value());
-    const std::string log = root.File("restart.log");
-    WriteRestartIni(files, *docs, log);
 
     const std::string climbing = std::string("..") + sep + "climb.txt";
     test::ChildProcess restart(test::TestProgram("kusetup"),
@@ -201,7 +202,7 @@ TEST(RestartProgram, RefusesComponentsOutsideTheApplicationFolder) {
     EXPECT_FALSE(PathExists(root.File("climb.txt")));
     EXPECT_TRUE(PathExists(climb_source));
     EXPECT_TRUE(PathExists(absolute));
-    const std::string text = PathExists(log) ? ReadBytes(log) : "";
+    const std::string text = PathExists(h.log) ? ReadBytes(h.log) : "";
     for (const std::string& name : {climbing, absolute}) {
         EXPECT_NE(text.find("kusetup: Refused " + name + ": outside the application folder"),
                   std::string::npos)
