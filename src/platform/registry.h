@@ -55,9 +55,11 @@ enum class RegistryAccess { Read, ReadWrite };
 class Registry {
   public:
     virtual ~Registry() = default;
-    // nullptr when the key does not exist or cannot be opened with that access.
-    // Throws Error when the store behind it is damaged (Linux: a .reg file that does
-    // not parse); a damaged store never reads as empty.
+    // nullptr when the key does not exist or cannot be opened with that access, which
+    // on Linux includes every key of a hive file that cannot be read or does not parse.
+    // Changes to such a hive (Create, DeleteKey, Set, DeleteValue) and reads through a key
+    // opened before the damage throw OsError; a damaged store is never read as empty nor
+    // rewritten.
     virtual std::unique_ptr<RegistryKey> Open(RegistryHive hive, std::string_view path,
                                               RegistryAccess access) const = 0;
     // Opens the key for writing, creating it and any missing parents. Throws OsError.

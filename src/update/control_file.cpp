@@ -11,8 +11,10 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
         ++i;
     bool negative = false;
+    bool has_sign = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
         negative = text[i] == '-';
+        has_sign = true;
         ++i;
     }
     const std::string_view rest = text.substr(i);
@@ -24,6 +26,9 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
         hex = true;
         i += 2;
     }
+    // Only a value that begins with the prefix is hexadecimal: "-$10" or "+0x10" is no number.
+    if (hex && has_sign)
+        return std::nullopt;
     if (i >= text.size())
         return std::nullopt;
     std::uint64_t value = 0;
@@ -38,9 +43,7 @@ std::optional<std::int32_t> ParseProfileInteger(std::string_view text) {
     }
     if (hex) {
         // Hexadecimal texts give the 32-bit pattern: $FFFFFFFF is -1.
-        const auto bits = static_cast<std::uint32_t>(value);
-        const auto v = static_cast<std::int32_t>(bits);
-        return negative ? static_cast<std::int32_t>(0u - bits) : v;
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
     }
     const std::uint64_t limit = negative ? 2147483648ull : 2147483647ull;
     if (value > limit)

@@ -56,8 +56,9 @@ std::unique_ptr<ControlFileReader> OpenControlFile(std::string path);
 // UTF-8 or UTF-16 with a byte-order mark).
 std::unique_ptr<ControlFileReader> ControlFileFromBytes(std::string bytes, std::string path = {});
 
-// Integer text: decimal, "0x"/"0X" (at least three characters) or "$" hexadecimal, an
-// optional sign. nullopt when the text is not a 32-bit integer.
+// Integer text: decimal with an optional sign, or "0x"/"0X" (at least three characters) or
+// "$" hexadecimal with no sign before the prefix. nullopt when the text is not a 32-bit
+// integer.
 std::optional<std::int32_t> ParseProfileInteger(std::string_view text);
 
 // "\n" (backslash + n) becomes a carriage return.

@@ -9,15 +9,6 @@
 #include "update/update_log.h"
 
 namespace kelvra::update {
-namespace {
-
-// The upper-cased extension with its full stop; "" when the name has none.
-std::string UpperExtension(const std::string& name) {
-    const std::size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : text::UpperAscii(name.substr(dot));
-}
-
-}  // namespace
 
 int TUpdateEngine::GetFileUpdates() {
     int result = 0;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace kelvra::update {
 namespace {
@@ -73,6 +74,14 @@ void CreateDirectories(const std::string& path) {
 std::string DirectoryOf(const std::string& path) {
     const std::size_t at = path.find_last_of("/\\");
     return at == std::string::npos ? std::string() : path.substr(0, at);
+}
+
+std::string UpperExtension(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    const std::size_t sep = path.find_last_of("/\\");
+    if (dot == std::string::npos || (sep != std::string::npos && dot < sep))
+        return {};
+    return text::UpperAscii(path.substr(dot));
 }
 
 OutputFile OutputFile::CreateUnique(const std::string& directory, const std::string& prefix) {

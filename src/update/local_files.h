@@ -28,6 +28,8 @@ std::string CurrentDirectory();
 void CreateDirectories(const std::string& path);
 // Directory part of a path (up to and without its last separator).
 std::string DirectoryOf(const std::string& path);
+// Upper-cased extension of the path's file-name part, with its dot ("" without one).
+std::string UpperExtension(const std::string& path);
 
 // A new file written block by block through a buffer of kBufferSize bytes. Failures throw
 // OsError (an input/output error), from Write or, for what is still buffered, from Close.

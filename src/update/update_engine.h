@@ -287,7 +287,10 @@ class TUpdateEngine {
                                   std::string_view def = {});
     bool CopyLocalFile(const std::string& source, const std::string& destination);
     // Moves a finished temporary file onto destination; false (with the reports) on failure.
-    bool ReplaceDestination(const std::string& temp, const std::string& destination);
+    // A destination that cannot be deleted is reported; the rename is then still tried
+    // (downloads) or the temporary file dropped without one (local copies).
+    bool ReplaceDestination(const std::string& temp, const std::string& destination,
+                            bool rename_when_not_cleared);
     bool DownloadRequest(InternetRequest& request, std::int64_t size, const std::string& url,
                          const std::string& tgt);
     void AfterDownload(const std::string& destination, const std::string& tgt, bool uncompress);

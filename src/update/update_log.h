@@ -30,7 +30,8 @@ void SetProcessLogFileName(std::string name);
 std::string ResolveLogPath(std::string_view name, const std::optional<std::string>& documents,
                            char separator);
 // The user's documents folder (Win32: CSIDL_PERSONAL; Linux: XDG_DOCUMENTS_DIR from
-// user-dirs.dirs, else ~/Documents); nullopt when it cannot be determined.
+// user-dirs.dirs or the environment, else ~/Documents); nullopt when it cannot be
+// determined (Linux: also when that folder does not exist).
 std::optional<std::string> DocumentsFolder();
 
 // Appends s and CR LF (in the ANSI code page) to the resolved process-wide log file,

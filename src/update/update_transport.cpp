@@ -262,7 +262,8 @@ OutputFile TUpdateEngine::NewTempFile() {
     return OutputFile::CreateUnique(UseWinTempDir ? WinTempDir() : TempDirectory, "KUPD");
 }
 
-bool TUpdateEngine::ReplaceDestination(const std::string& temp, const std::string& destination) {
+bool TUpdateEngine::ReplaceDestination(const std::string& temp, const std::string& destination,
+                                       bool rename_when_not_cleared) {
     bool result = true;
     if (!DeleteLocalFile(destination)) {
         ClearReadOnlyHidden(destination);
@@ -270,6 +271,10 @@ bool TUpdateEngine::ReplaceDestination(const std::string& temp, const std::strin
             result = false;
             DoStatus(972, destination, 19, 6);
             AddToLog("Unable to delete file " + destination);
+            if (!rename_when_not_cleared) {
+                DeleteLocalFile(temp);
+                return false;
+            }
         }
     }
     if (!RenameLocalFile(temp, destination)) {
@@ -287,7 +292,7 @@ void TUpdateEngine::AfterDownload(const std::string& destination, const std::str
     CustomProcess(destination);
     if (!uncompress)
         return;
-    if (text::UpperAscii(destination).find(".CAB") == std::string::npos) {
+    if (UpperExtension(destination) != ".CAB") {
         ExpandLZFile(destination);
         return;
     }
@@ -345,7 +350,7 @@ bool TUpdateEngine::CopyLocalFile(const std::string& source, const std::string& 
         DeleteLocalFile(temp);
         return false;
     }
-    return ReplaceDestination(temp, destination);
+    return ReplaceDestination(temp, destination, false);
 }
 
 bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
@@ -397,7 +402,7 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
             AddToLog("Unable to delete file " + temp);
         return false;
     }
-    if (!ReplaceDestination(temp, destination))
+    if (!ReplaceDestination(temp, destination, true))
         result = false;
     pending_destination_ = destination;
     return result;

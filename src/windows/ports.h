@@ -28,7 +28,8 @@ class Shell {
 using ExternalObjectFactory =
     std::function<std::shared_ptr<browser::Dispatch>(ui::NativeWindow owner)>;
 
-// Properties the login window's definition gives its update engine.
+// Properties the login window's definition gives its update engine; all of them come from
+// that definition (none has a working default here).
 struct UpdateEngineProperties {
     std::string Agent;
     std::string URL;
@@ -39,9 +40,9 @@ struct UpdateEngineProperties {
     std::string TempDirectory;
     std::string Signature;
     std::string DateFormat;
-    char DateSeparator = '/';
+    char DateSeparator = 0;
     std::string TimeFormat;
-    char TimeSeparator = ':';
+    char TimeSeparator = 0;
     bool PostUpdateInfoEnabled = false;
 };
 

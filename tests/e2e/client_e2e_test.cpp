@@ -210,6 +210,15 @@ TEST_F(ClientE2e, WithoutWhiteboardTheUserIsToldAndANumberArgumentThrowsInThePag
     EXPECT_FALSE(test::PathExists(home.WhiteboardRecord()));
 }
 
+TEST_F(ClientE2e, DamagedRegistryFileStillReachesTheLoginWindowWithoutAnError) {
+    test::WriteBytes(home.root() + "/registry/HKEY_LOCAL_MACHINE.reg",
+                     "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norrix\\Ondrix]\r\n"
+                     "\"InstallPath\"=dword:not-a-number\r\n");
+    auto client = home.Start();
+    WaitLogin();
+    EXPECT_FALSE(Contains(Dialogs(), "box:")) << Dialogs();
+}
+
 TEST_F(ClientE2e, SettingsDialogChangesTheWebRootAndTheLoginPageReloadsFromIt) {
     test::TempDir other_dir;
     DemoSite other(other_dir.path());

@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 #include "tool_common.h"
+#include "update/cab_extract.h"
 #include "update/restart_handoff.h"
 #include "update/update_log.h"
 
@@ -67,13 +68,14 @@ int RunRestart(const RestartRequest& r) {
     if (r.logging) {
         auto& files = platform::SystemFileSystem();
         std::string name = "KUPDATE.LOG";
-        if (auto docs = update::DocumentsFolder()) {
-            std::string ini = JoinDir(*docs, update::kRestartIniFile);
-            if (files.FileExists(ini)) {
-                std::string named = update::ReadRestartIniLogName(files.ReadFile(ini));
-                if (!named.empty())
-                    name = named;
-            }
+        // Where the engine wrote the hand-off file: the documents folder, or the current
+        // directory when there is none.
+        const std::string ini =
+            JoinDir(update::DocumentsFolder().value_or(std::string()), update::kRestartIniFile);
+        if (files.FileExists(ini)) {
+            std::string named = update::ReadRestartIniLogName(files.ReadFile(ini));
+            if (!named.empty())
+                name = named;
         }
         SetLogFile(name);
     }
@@ -85,6 +87,12 @@ int RunRestart(const RestartRequest& r) {
     const std::string app_dir = platform::DirectoryOf(r.application, PathSeparator());
     int result = 0;
     for (const std::string& name : r.components) {
+        // Absolute names and names that climb with ".." would write outside the folder.
+        if (!update::IsSafeCabinetName(name)) {
+            Log("Refused " + name + ": outside the application folder");
+            result = 3;
+            continue;
+        }
         const std::string from = JoinDir(r.staging_dir, name);
         const std::string to = JoinDir(app_dir, name);
         if (MoveReplacing(from, to)) {

@@ -199,6 +199,8 @@ bool WebKitBrowser::Busy() const {
 }
 
 std::shared_ptr<const HtmlDocument3> WebKitBrowser::Doc3() const {
+    if (requesting_document_)
+        return requesting_document_;
     if (webkit_web_view_get_uri(view_) == nullptr)
         return nullptr;
     return MakeWebKitDocument(view_);
@@ -305,10 +307,20 @@ GtkWidget* WebKitBrowser::OnCreate(WebKitWebView*, WebKitNavigationAction* actio
 }
 
 void WebKitBrowser::NewWindowRequested(const std::string& url, std::uint32_t flags) {
-    const char* context = webkit_web_view_get_uri(view_);
+    const char* uri = webkit_web_view_get_uri(view_);
+    const std::string context = uri ? uri : "";
     DispatchHandle target = nullptr;
     bool cancel = false;
-    owner_.FireNewWindow3(target, cancel, flags, context ? context : "", url);
+    // The handlers look for the requesting link in this page. Its links are read now,
+    // before anything navigates: a handler that navigates this browser and then searches
+    // would otherwise find the new page whenever it loads during the search's wait.
+    struct ForgetOnExit {
+        std::shared_ptr<const HtmlDocument3>& slot;
+        ~ForgetOnExit() { slot.reset(); }
+    } forget{requesting_document_};
+    if (uri != nullptr)
+        requesting_document_ = SnapshotWebKitDocument(view_);
+    owner_.FireNewWindow3(target, cancel, flags, context, url);
     if (cancel)
         return;
     if (target == nullptr) {

@@ -77,6 +77,8 @@ class WebKitBrowser final : public BrowserControl {
     bool scroll_bars_hidden_ = false;
     bool external_installed_ = false;
     std::shared_ptr<Dispatch> external_;  // the object of the current document
+    // While a new-window request is handled: the requesting page as it was (see Doc3).
+    std::shared_ptr<const HtmlDocument3> requesting_document_;
     bool load_failed_ = false;
     std::string loaded_title_;        // the top document's title as the page reported it
     std::string last_requested_;      // the address of the last Navigate

@@ -122,6 +122,10 @@ class WebKitDocument final : public HtmlDocument3 {
     }
 
     std::unique_ptr<app::AnchorList> GetElementsByTagName(std::string_view tag) const override {
+        return std::make_unique<Elements>(Query(tag));
+    }
+
+    std::vector<Element> Query(std::string_view tag) const {
         if (!view_)
             throw Error("The browser holds no HTML document");
         auto pending = std::make_shared<Pending>();
@@ -144,17 +148,48 @@ class WebKitDocument final : public HtmlDocument3 {
             throw Error("The page did not answer the element query in time");
         if (!pending->error.empty())
             throw Error("The element query failed: " + pending->error);
-        return std::make_unique<Elements>(ReadElements(pending->value));
+        return ReadElements(pending->value);
     }
 
   private:
     WebKitWebView* view_;
 };
 
+// The links of the document as they were when it was made: the page the view shows later
+// (a navigation may complete while a query turns the main loop) does not change them.
+class SnapshotDocument final : public HtmlDocument3 {
+  public:
+    explicit SnapshotDocument(WebKitWebView* view) : live_(view) {
+        try {
+            anchors_ = live_.Query("a");
+        } catch (const Error& e) {
+            error_ = e.what();
+        }
+    }
+
+    std::unique_ptr<app::AnchorList> GetElementsByTagName(std::string_view tag) const override {
+        if (!g_ascii_strcasecmp(std::string(tag).c_str(), "a")) {
+            if (!error_.empty())
+                throw Error(error_);
+            return std::make_unique<Elements>(anchors_);
+        }
+        return live_.GetElementsByTagName(tag);
+    }
+
+  private:
+    WebKitDocument live_;
+    std::vector<Element> anchors_;
+    std::string error_;
+};
+
 }  // namespace
 
 std::shared_ptr<const HtmlDocument3> MakeWebKitDocument(WebKitWebView* view) {
     return std::make_shared<WebKitDocument>(view);
+}
+
+std::shared_ptr<const HtmlDocument3> SnapshotWebKitDocument(WebKitWebView* view) {
+    return std::make_shared<SnapshotDocument>(view);
 }
 
 }  // namespace kelvra::browser::gtk

@@ -16,5 +16,9 @@ inline constexpr std::chrono::milliseconds kDocumentQueryTimeout{5000};
 // The current document of view; the query raises Error when the page holds no HTML
 // document, does not answer in time, or the view is gone.
 std::shared_ptr<const HtmlDocument3> MakeWebKitDocument(WebKitWebView* view);
+// The current document of view with its links ("a" elements) read at once: later queries
+// for links answer from that reading (or raise its error), whatever the view shows by
+// then; other tags are queried live.
+std::shared_ptr<const HtmlDocument3> SnapshotWebKitDocument(WebKitWebView* view);
 
 }  // namespace kelvra::browser::gtk

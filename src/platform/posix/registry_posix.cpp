@@ -72,12 +72,18 @@ bool IsRoot(std::string_view path) {
     return path.find_first_not_of('\\') == std::string::npos;
 }
 
-// A missing file is an empty hive; anything else that cannot be read throws.
+// A missing file is an empty hive. A file that cannot be read or does not parse throws
+// OsError: the store is damaged, and is never taken for an empty hive nor rewritten.
 posix::RegFile Load(const HiveFile& h) {
     struct stat st {};
     if (::stat(h.file.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
         return {};
-    return posix::RegFile::Parse(SystemFileSystem().ReadFile(h.file), h.file, h.root);
+    const std::string bytes = SystemFileSystem().ReadFile(h.file);
+    try {
+        return posix::RegFile::Parse(bytes, h.file, h.root);
+    } catch (const Error& e) {
+        throw OsError(e.what(), EBADMSG);
+    }
 }
 
 void MakeDirectories(const std::string& dir) {
@@ -189,7 +195,12 @@ class PosixRegistry : public Registry {
     std::unique_ptr<RegistryKey> Open(RegistryHive hive, std::string_view path,
                                       RegistryAccess access) const override {
         const HiveFile h = Locate(hive);
-        const posix::RegFile file = Load(h);
+        posix::RegFile file;
+        try {
+            file = Load(h);
+        } catch (const OsError&) {
+            return nullptr;  // a key of a damaged or unreadable hive file cannot be opened
+        }
         if (!IsRoot(path) && file.Find(FullPath(h, path)) == nullptr)
             return nullptr;
         if (access == RegistryAccess::ReadWrite && ::access(h.dir.c_str(), W_OK) != 0)

@@ -224,6 +224,35 @@ TEST(WebKitBrowser, NewWindowGoesToTheTargetTheHandlerAssigns) {
     EXPECT_TRUE(f.boxes.shown.empty());
 }
 
+// A browser that loads the new window itself (a popup) finds the link in the requesting
+// page even when its own navigation has completed before it searches.
+TEST(WebKitBrowser, NewWindowLoadedHereFindsTheLinkAfterTheNewPageLoaded) {
+    PageServer server;
+    server.Page("/opener",
+                "<title>Opener</title><a id='l' href='/next' target='_blank' fwidth='800' "
+                "fheight='600'>open</a>");
+    server.Page("/next", "<title>Next page</title><a href='/other' fwidth='1'>x</a>");
+    WebKitFixture f;
+    THostedBrowser& popup = f.AddBrowser("TFrmBrowser");
+    std::vector<std::string> sizes;
+    popup.OnNewWindow3 = [&](THostedBrowser& s, DispatchHandle& target, bool&, std::uint32_t,
+                             const std::string&, const std::string& url) {
+        target = s.Application();
+        s.Navigate(url);
+        // The slowest case: the new page has fully loaded before the search starts.
+        EXPECT_TRUE(PumpUntil([&] { return s.LocationName() == "Next page" && !s.Busy(); }));
+        sizes.push_back(QueryPopupSize(s, url));
+    };
+    f.Load(popup, server.Url("/opener"));
+    f.Eval(popup, "document.getElementById('l').click()");
+    ASSERT_TRUE(PumpUntil([&] { return sizes.size() == 1; }));
+    EXPECT_EQ(sizes[0], Size("800", "600"));
+    EXPECT_EQ(popup.LocationName(), "Next page");
+    // Outside a request, the document is the page shown now.
+    EXPECT_EQ(QueryPopupSize(popup, server.Url("/opener")), "");
+    EXPECT_TRUE(f.boxes.shown.empty());
+}
+
 TEST(WebKitBrowser, NewWindowWithoutTargetOpensInTheDefaultBrowserUnlessCancelled) {
     PageServer server;
     server.Page("/opener", "<title>Opener</title>");

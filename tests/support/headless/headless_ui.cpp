@@ -152,6 +152,8 @@ void HeadlessShell::Execute(ui::NativeWindow owner, const std::string& verb,
                             const std::string& directory, int show_command) {
     calls_.push_back({verb, file, parameters, directory, show_command, owner != nullptr});
     ui_.Log("shell " + verb + " " + file);
+    if (fail)
+        throw Error("The shell could not open " + file);
 }
 
 ui::MsgResult HeadlessBoxes::Show(const ui::MessageBoxRequest& request) {

@@ -86,6 +86,8 @@ class HeadlessShell final : public windows::Shell {
         bool owned = false;
     };
     const std::vector<Call>& calls() const { return calls_; }
+    // Throw from Execute after recording the call (the shell call failed).
+    bool fail = false;
 
   private:
     HeadlessUi& ui_;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "bridge/automation_server.h"
 #include "bridge/external_object.h"
@@ -107,6 +108,37 @@ TEST_F(PosixHandOffTest, RunningWhiteboardGetsValueThenMessage) {
     EXPECT_TRUE(boxes_.shown.empty());
     CloseWindow(SystemWhiteboardWindows().Find(kWhiteboardWindowClass));
     EXPECT_EQ(board.Wait(10s), 0);
+}
+
+// A hand-off key that cannot be opened (damaged or unreadable hive file) only skips the
+// write: the message is still sent and the file is left as it was.
+TEST_F(PosixHandOffTest, UnopenableHandOffKeyStillSendsTheMessage) {
+    const std::string hive = dir_.File("HKEY_CURRENT_USER.reg");
+    const std::string damaged = "REGEDIT4\n[HKEY_CURRENT_USER\\Software]\n\"v\"=dword:zz\n";
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "folder in the file's place" : "damaged file");
+        std::filesystem::remove_all(hive);
+        std::filesystem::remove(record_);
+        if (folder)
+            std::filesystem::create_directories(hive + "/inner");
+        else
+            test::WriteBytes(hive, damaged);
+        test::ChildProcess board(whiteboard_, {"--record", record_});
+        ASSERT_TRUE(test::WaitUntil(
+            [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) != 0; }, 10s));
+        EXPECT_NO_THROW(LaunchWhiteboard(ports_, Values("a")));
+        // The whiteboard finds no value to read.
+        ASSERT_TRUE(test::WaitUntil([&] { return !Record().empty(); }, 10s));
+        EXPECT_EQ(Record(), "3027 \n");
+        if (folder) {
+            EXPECT_TRUE(std::filesystem::is_directory(hive + "/inner"));
+        } else {
+            EXPECT_EQ(test::ReadBytes(hive), damaged);
+        }
+        CloseWindow(SystemWhiteboardWindows().Find(kWhiteboardWindowClass));
+        EXPECT_EQ(board.Wait(10s), 0);
+        ASSERT_TRUE(NoWhiteboardWindow());
+    }
 }
 
 TEST_F(PosixHandOffTest, WhiteboardNotRunningIsStartedWithCourseText) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -271,19 +272,39 @@ TEST_F(RegStoreTest, WritesAreSeenByOthersAndOthersWritesBySelf) {
               (std::set<std::string>{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
 }
 
-TEST_F(RegStoreTest, DamagedFileNeverReadsAsEmptyAndIsKept) {
-    const std::string damaged = "REGEDIT4\n[HKEY_CURRENT_USER\\Software]\n\"v\"=dword:zz\n";
-    test::WriteBytes(File(), damaged);
-    EXPECT_THROW(SystemRegistry().Open(RegistryHive::CurrentUser, "Software", RegistryAccess::Read),
-                 Error);
-    EXPECT_THROW(SystemRegistry().Create(RegistryHive::CurrentUser, "Software\\New"), Error);
-    EXPECT_EQ(test::ReadBytes(File()), damaged);
-}
-
-TEST_F(RegStoreTest, HiveFileHoldsOnlyItsOwnKeys) {
-    test::WriteBytes(File(), "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norrix]\n");
-    EXPECT_THROW(SystemRegistry().Open(RegistryHive::CurrentUser, "Software", RegistryAccess::Read),
-                 Error);
+// A hive file that does not parse, holds another hive's keys or cannot be read: its keys
+// cannot be opened (as Windows answers for a key it cannot open), every change fails with
+// OsError, and the file is never taken for an empty hive nor rewritten.
+TEST_F(RegStoreTest, DamagedOrUnreadableFileOpensNoKeyAndIsKept) {
+    struct Row {
+        const char* name;
+        std::string text;  // "": a folder stands in the hive file's place
+    } rows[] = {
+        {"does not parse", "REGEDIT4\n[HKEY_CURRENT_USER\\Software]\n\"v\"=dword:zz\n"},
+        {"another hive's keys", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Norrix]\n"},
+        {"cannot be read", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(File());
+        if (row.text.empty())
+            std::filesystem::create_directories(File() + "/inner");
+        else
+            test::WriteBytes(File(), row.text);
+        for (const auto access : {RegistryAccess::Read, RegistryAccess::ReadWrite}) {
+            EXPECT_EQ(SystemRegistry().Open(RegistryHive::CurrentUser, "Software", access),
+                      nullptr);
+        }
+        EXPECT_EQ(SystemRegistry().Open(RegistryHive::CurrentUser, "", RegistryAccess::Read),
+                  nullptr);
+        EXPECT_THROW(SystemRegistry().Create(RegistryHive::CurrentUser, "Software\\New"), OsError);
+        EXPECT_THROW(SystemRegistry().DeleteKey(RegistryHive::CurrentUser, "Software"), OsError);
+        if (row.text.empty()) {
+            EXPECT_TRUE(std::filesystem::is_directory(File() + "/inner"));
+        } else {
+            EXPECT_EQ(test::ReadBytes(File()), row.text);
+        }
+    }
 }
 
 TEST_F(RegStoreTest, ConcurrentWritersLoseNothing) {

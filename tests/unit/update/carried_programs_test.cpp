@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,11 @@ TEST(PatchProgram, VerboseLogsToTheNamedLog) {
     // On Linux the documents folder follows HOME; Windows keeps its own.
     test::ScopedEnv home("HOME", dir.path());
     test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    test::ScopedEnv xdg_docs("XDG_DOCUMENTS_DIR", std::nullopt);
     WriteBytes(dir.File("target.bin"), ReadBytes(PatchFixture("text.old")));
     WriteBytes(dir.File("update.pat"), ReadBytes(PatchFixture("text.pat")));
     // ">> KUPDATE.LOG" names the update log in the documents folder; point that at dir.
+    std::filesystem::create_directories(std::filesystem::u8path(dir.File("Documents")));
     auto docs = DocumentsFolder();
     ASSERT_TRUE(docs.has_value());
     std::filesystem::create_directories(std::filesystem::u8path(*docs));
@@ -99,12 +102,29 @@ TEST(PatchProgram, BadPatchesLeaveTheFileAlone) {
     }
 }
 
-TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
-    auto& files = platform::SystemFileSystem();
-    const char sep = test::Separator();
+// A home of its own with a documents folder (on Linux; Windows keeps the prefix's own),
+// where the hand-off file names root/restart.log as the restart program's log.
+struct RestartHome {
     TempDir root;
-    test::ScopedEnv home("HOME", root.path());
-    test::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+    test::ScopedEnv home{"HOME", root.path()};
+    test::ScopedEnv xdg{"XDG_CONFIG_HOME", std::nullopt};
+    test::ScopedEnv xdg_docs{"XDG_DOCUMENTS_DIR", std::nullopt};
+    std::string log = root.File("restart.log");
+    RestartHome() {
+        std::filesystem::create_directories(std::filesystem::u8path(root.File("Documents")));
+        const auto docs = DocumentsFolder();
+        if (!docs)
+            throw std::runtime_error("no documents folder");
+        std::filesystem::create_directories(std::filesystem::u8path(*docs));
+        WriteRestartIni(platform::SystemFileSystem(), *docs, log);
+    }
+};
+
+TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
+    const char sep = test::Separator();
+    RestartHome h;
+    const TempDir& root = h.root;
+    const std::string& log = h.log;
     const std::string app_dir = root.File("app dir");  // a blank: the path gets quoted
     const std::string staging = root.File("staging");
     std::filesystem::create_directories(std::filesystem::u8path(app_dir));
@@ -112,13 +132,6 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     const std::string exe = test::InstallRestartFixtureApp(app_dir);
     WriteBytes(staging + sep + "version.txt", "v2\n");
     WriteBytes(staging + sep + exe, ReadBytes(test::TestProgram("restart_fixture_app")));
-
-    // The hand-off file names the log the restart program writes.
-    auto docs = DocumentsFolder();
-    ASSERT_TRUE(docs.has_value());
-    std::filesystem::create_directories(std::filesystem::u8path(*docs));
-    const std::string log = root.File("restart.log");
-    WriteRestartIni(files, *docs, log);
 
     test::ChildProcess app(app_dir + sep + exe, {"first", "run"});
     auto runs = [&] { return test::RestartFixtureRuns(app_dir); };
@@ -136,14 +149,14 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     command.staging_dir = staging + sep;
     command.components = exe + ",version.txt";
     const std::string line = RestartCommandLine(command);
-    const std::string updater = ExtractUpdater(files, root.path());
+    const std::string updater = ExtractUpdater(platform::SystemFileSystem(), root.path());
     ASSERT_TRUE(SystemProcessRunner().ShellOpen(updater, line));
 
     // The restart program must wait while the application still runs.
     EXPECT_FALSE(
         test::WaitUntil([&] { return runs().size() > 1; }, std::chrono::milliseconds(700)));
     EXPECT_EQ(ReadBytes(app_dir + sep + "version.txt"), "v1\n");
-    files.RemoveFile(app_dir + sep + "hold");
+    platform::SystemFileSystem().RemoveFile(app_dir + sep + "hold");
     EXPECT_EQ(app.Wait(std::chrono::seconds(30)), std::optional<int>(0));
 
     ASSERT_TRUE(test::WaitUntil([&] { return runs().size() > 1; }, std::chrono::seconds(60)))
@@ -159,6 +172,42 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
         },
         std::chrono::seconds(30)));
     EXPECT_NE(ReadBytes(log).find("kusetup: Moved"), std::string::npos);
+}
+
+// Component names that climb out of the application folder or are absolute are refused
+// and logged; the others are moved. No process has the id 2^22 (above any pid_max on Linux;
+// Windows ids of running processes stay far below it).
+TEST(RestartProgram, RefusesComponentsOutsideTheApplicationFolder) {
+    const char sep = test::Separator();
+    RestartHome h;
+    const TempDir& root = h.root;
+    const std::string app_dir = root.File("app");
+    const std::string staging = root.File("staging") + sep + "in";
+    std::filesystem::create_directories(std::filesystem::u8path(app_dir));
+    std::filesystem::create_directories(std::filesystem::u8path(staging));
+    WriteBytes(staging + sep + "good.txt", "good.txt");
+    // "..<sep>climb.txt" names this file in the staging folder and root/climb.txt beside
+    // the application folder.
+    const std::string climb_source = root.File("staging") + sep + "climb.txt";
+    WriteBytes(climb_source, "climb");
+    const std::string absolute = root.File("staging") + sep + "abs.txt";
+    WriteBytes(absolute, "abs");
+
+    const std::string climbing = std::string("..") + sep + "climb.txt";
+    test::ChildProcess restart(test::TestProgram("kusetup"),
+                               {"4194304", "L", app_dir + sep + "none.exe", " ", staging,
+                                "good.txt," + climbing + "," + absolute});
+    EXPECT_TRUE(restart.Wait(std::chrono::seconds(60)).has_value());
+    EXPECT_EQ(ReadBytes(app_dir + sep + "good.txt"), "good.txt");
+    EXPECT_FALSE(PathExists(root.File("climb.txt")));
+    EXPECT_TRUE(PathExists(climb_source));
+    EXPECT_TRUE(PathExists(absolute));
+    const std::string text = PathExists(h.log) ? ReadBytes(h.log) : "";
+    for (const std::string& name : {climbing, absolute}) {
+        EXPECT_NE(text.find("kusetup: Refused " + name + ": outside the application folder"),
+                  std::string::npos)
+            << text;
+    }
 }
 
 }  // namespace

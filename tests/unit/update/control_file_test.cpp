@@ -145,7 +145,8 @@ TEST_F(ControlFileTable, ChangedFileIsReadAgainAndHoldsSeeOneState) {
 TEST(ControlFileTyped, IntegersFlagsAndLines) {
     auto f = ControlFileFromBytes(
         "[files]\ncount=0x100\nhex=$1F\nneg=-12\nbad=12a\nshort=0x\nbig=2147483648\n"
-        "all=0xFFFFFFFF\nflag1=1\nflag2=2\n[action]\nmsg=one\\ntwo\\\\n\n");
+        "all=0xFFFFFFFF\nflag1=1\nflag2=2\nneghex=-0x10\nposhex=+$10\nnegdollar=-$1\n"
+        "[action]\nmsg=one\\ntwo\\\\n\n");
     EXPECT_EQ(ReadInteger(*f, "files", "count", 0), 256);
     EXPECT_EQ(ReadInteger(*f, "files", "hex", 0), 31);
     EXPECT_EQ(ReadInteger(*f, "files", "neg", 0), -12);
@@ -154,6 +155,10 @@ TEST(ControlFileTyped, IntegersFlagsAndLines) {
     EXPECT_EQ(ReadInteger(*f, "files", "big", 7), 7);
     EXPECT_EQ(ReadInteger(*f, "files", "all", 7), -1);
     EXPECT_EQ(ReadInteger(*f, "files", "missing", -1), -1);
+    // A sign before a hexadecimal prefix: no number, so the default applies.
+    for (const char* key : {"neghex", "poshex", "negdollar"}) {
+        EXPECT_EQ(ReadInteger(*f, "files", key, 7), 7) << key;
+    }
     EXPECT_TRUE(ReadFlag(*f, "files", "flag1"));
     EXPECT_FALSE(ReadFlag(*f, "files", "flag2", true));
     EXPECT_TRUE(ReadFlag(*f, "files", "missing", true));

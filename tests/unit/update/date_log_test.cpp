@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <ctime>
+#include <filesystem>
 #include <stdexcept>
 
 #include "platform/error.h"
@@ -148,10 +151,90 @@ TEST(FileChecks, ChecksumsAndSize) {
     EXPECT_EQ(FileSize(dir.File("none")), -1);
     EXPECT_EQ(FileSize(dir.path()), -1);
     EXPECT_FALSE(FileModifiedTime(dir.File("none")));
-    const auto mtime = FileModifiedTime(abc);
-    ASSERT_TRUE(mtime);
-    EXPECT_GE(mtime->year, 2020);
 }
+
+TEST(FileChecks, ModifiedTimeIsTheLocalTime) {
+    test::TempDir dir;
+    const std::string file = dir.File("dated");
+    test::WriteBytes(file, "x");
+    std::tm local{};
+    local.tm_year = 2013 - 1900;
+    local.tm_mon = 12 - 1;
+    local.tm_mday = 9;
+    local.tm_hour = 10;
+    local.tm_min = 15;
+    local.tm_sec = 2;
+    local.tm_isdst = -1;
+    const std::time_t when = std::mktime(&local);
+    ASSERT_NE(when, static_cast<std::time_t>(-1));
+    std::filesystem::last_write_time(
+        std::filesystem::u8path(file),
+        std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(when)));
+    EXPECT_EQ(FileModifiedTime(file), (LocalDateTime{2013, 12, 9, 10, 15, 2}));
+}
+
+#ifndef _WIN32
+// The documents folder as user-dirs.dirs names it ($HOME expanded, escapes read, the last
+// line winning), else XDG_DOCUMENTS_DIR, else ~/Documents; nothing when that folder does
+// not exist, so that the log goes to the current directory.
+TEST(LogPath, DocumentsFolderFromUserDirs) {
+    test::TempDir home;
+    test::ScopedEnv home_env("HOME", home.path());
+    test::ScopedEnv config_env("XDG_CONFIG_HOME", home.path() + "/config");
+    std::filesystem::create_directories(home.path() + "/config");
+    struct Row {
+        const char* name;
+        std::string user_dirs;  // "" for no file
+        std::optional<std::string> env;
+        const char* made;  // folder created below home, or nullptr
+        std::optional<std::string> expected;
+    } rows[] = {
+        {"localised", "XDG_DOCUMENTS_DIR=\"$HOME/文档\"\n", std::nullopt, "文档",
+         home.path() + "/文档"},
+        {"named but missing", "XDG_DOCUMENTS_DIR=\"$HOME/文档\"\n", std::nullopt, nullptr,
+         std::nullopt},
+        {"absolute, escaped quote, last line wins",
+         "# comment\nXDG_DOCUMENTS_DIR=\"$HOME/x\"\n  XDG_DOCUMENTS_DIR=\"" + home.path() +
+             "/my \\\"docs\\\"\"\n",
+         std::nullopt, "my \"docs\"", home.path() + "/my \"docs\""},
+        {"environment when the file names none", "XDG_DESKTOP_DIR=\"$HOME/Desk\"\n",
+         home.path() + "/envdocs", "envdocs", home.path() + "/envdocs"},
+        {"default folder", "", std::nullopt, "Documents", home.path() + "/Documents"},
+        {"no folder at all", "", std::nullopt, nullptr, std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(
+            std::filesystem::u8path(home.path() + "/config/user-dirs.dirs"));
+        if (!row.user_dirs.empty())
+            test::WriteBytes(home.path() + "/config/user-dirs.dirs", row.user_dirs);
+        test::ScopedEnv docs_env("XDG_DOCUMENTS_DIR", row.env);
+        std::string made;
+        if (row.made) {
+            made = home.path() + "/" + row.made;
+            std::filesystem::create_directories(std::filesystem::u8path(made));
+        }
+        EXPECT_EQ(DocumentsFolder(), row.expected);
+        if (!made.empty())
+            std::filesystem::remove_all(std::filesystem::u8path(made));
+    }
+}
+
+TEST(UpdateLogFile, WithoutDocumentsFolderTheBareNameIsUsedHere) {
+    test::TempDir home, here;
+    test::ScopedEnv home_env("HOME", home.path());
+    test::ScopedEnv config_env("XDG_CONFIG_HOME", std::nullopt);
+    test::ScopedEnv docs_env("XDG_DOCUMENTS_DIR", std::nullopt);
+    const auto old_dir = std::filesystem::current_path();
+    std::filesystem::current_path(here.path());
+    UpdateLog log;
+    log.SetLogFileName("KUPDATE.LOG");
+    log.SetLogging(true);
+    EXPECT_NO_THROW(log.DoStatus(918, "", 3, 0));
+    std::filesystem::current_path(old_dir);
+    EXPECT_NE(test::ReadBytes(here.File("KUPDATE.LOG")).find("[918] "), std::string::npos);
+}
+#endif
 
 }  // namespace
 }  // namespace kelvra::update

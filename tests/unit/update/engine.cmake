@@ -18,7 +18,8 @@ kelvra_add_gtest(update_version_check_test
     LIBS kelvra_update_engine_fixture)
 kelvra_add_gtest(update_transport_test
     SOURCES ${kelvra_engine_test_dir}/transport_test.cpp
-    LIBS kelvra_update_engine_fixture kelvra_headless)
+    LIBS kelvra_update_engine_fixture kelvra_headless kelvra_szdd_writer)
+add_dependencies(update_transport_test update_cab_fixtures)
 
 # The update procedure, the actions after it and the restart hand-off through the engine.
 kelvra_add_gtest(update_procedure_test

@@ -28,7 +28,9 @@ TEST(UpdateHandOff, EngineConfiguredFromTheLoginWindowsDefinition) {
     EXPECT_EQ(p.TempDirectory, ".");
     EXPECT_EQ(p.Signature, "KelvraUpdate");
     EXPECT_EQ(p.DateFormat, "dd/mm/yyyy");
+    EXPECT_EQ(p.DateSeparator, '/');
     EXPECT_EQ(p.TimeFormat, "hh:nn");
+    EXPECT_EQ(p.TimeSeparator, ':');
     EXPECT_FALSE(p.PostUpdateInfoEnabled);
     ASSERT_EQ(r.login->timer_update.Interval(), 2000u);
     EXPECT_TRUE(r.login->timer_update.Enabled());
@@ -84,14 +86,29 @@ TEST(UpdateHandOff, NoOrNothingNewOrUnreachableDoesNothingMore) {
     }
 }
 
-TEST(UpdateHandOff, FailingBoxIsSwallowed) {
-    LoginRun r;
-    r.f.updates.available = true;
-    r.f.boxes.fail = true;
-    r.f.ui.TickTimers("timer_update");
-    EXPECT_TRUE(r.f.shell.calls().empty());
-    EXPECT_FALSE(r.f.app.Terminated());
-    EXPECT_FALSE(r.login->timer_update.Enabled());
+// A box or shell call that fails is swallowed: no error reaches the user, nothing ends.
+TEST(UpdateHandOff, FailingBoxOrShellCallIsSwallowed) {
+    struct Case {
+        const char* name;
+        bool box_fails, shell_fails;
+        std::size_t shell_calls;
+    } cases[] = {
+        {"box", true, false, 0},
+        {"shell call", false, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoginRun r;
+        r.f.updates.available = true;
+        r.f.boxes.fail = c.box_fails;
+        r.f.boxes.answers = {ui::MsgResult::Yes};
+        r.f.shell.fail = c.shell_fails;
+        EXPECT_NO_THROW(r.f.ui.TickTimers("timer_update"));
+        EXPECT_EQ(r.f.shell.calls().size(), c.shell_calls);
+        EXPECT_EQ(r.f.boxes.shown.size(), c.box_fails ? 0u : 1u);
+        EXPECT_FALSE(r.f.app.Terminated());
+        EXPECT_FALSE(r.login->timer_update.Enabled());
+    }
 }
 
 TEST(UpdateHandOff, EveryLoginWindowChecksOnceAndYesDuringSignInEndsTheRun) {

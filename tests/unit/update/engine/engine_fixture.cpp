@@ -57,13 +57,13 @@ std::unique_ptr<update::InternetSession> ScriptedInternet::Open(const std::strin
     return session;
 }
 std::uint32_t ScriptedInternet::LastError() {
-    return update::SystemInternet().LastError();
+    return last_error ? *last_error : update::SystemInternet().LastError();
 }
 std::string ScriptedInternet::ErrorText(std::uint32_t code) {
     return update::SystemInternet().ErrorText(code);
 }
 std::string ScriptedInternet::LastResponseText() {
-    return update::SystemInternet().LastResponseText();
+    return response_text ? *response_text : update::SystemInternet().LastResponseText();
 }
 
 EngineTest::EngineTest()

@@ -20,6 +20,9 @@ class ScriptedInternet final : public update::InternetPlatform {
   public:
     bool offline = false;
     bool open_fails = false;
+    // The platform's last error and the server's last response, instead of the real ones.
+    std::optional<std::uint32_t> last_error;
+    std::optional<std::string> response_text;
     // HTTP connections made to port 80 go to this port instead (the loopback server's).
     std::optional<std::uint16_t> http_port;
     std::optional<std::uint32_t> ConnectedState() override;

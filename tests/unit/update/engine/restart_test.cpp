@@ -58,7 +58,9 @@ class EngineRestartTest : public EngineTest {
         : home_("HOME", home_dir_.path()),
           xdg_("XDG_CONFIG_HOME", std::nullopt),
           xdg_docs_("XDG_DOCUMENTS_DIR", std::nullopt) {
-        // The hand-off file goes to the documents folder, which must exist.
+        // The hand-off file goes to the documents folder, which must exist (Linux: under
+        // HOME; Windows: the prefix's own).
+        std::filesystem::create_directories(std::filesystem::u8path(home_dir_.File("Documents")));
         if (auto docs = update::DocumentsFolder())
             std::filesystem::create_directories(std::filesystem::u8path(*docs));
     }

@@ -10,6 +10,7 @@
 #include "headless_ui.h"
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "szdd_writer.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -95,10 +96,13 @@ TEST_F(EngineTest, HugeControlFiles) {
     sections += "[update]\ndate=01/01/2099\n";
     std::string long_line =
         "[update]\ndate=01/01/2099\ndescr=" + std::string(10 * 1024 * 1024, 'x') + "\n";
-    for (const std::string* contents : {&sections, &long_line}) {
+    // A value is cut to 2047 characters, exactly.
+    const std::pair<const std::string*, std::string> cases[] = {
+        {&sections, ""}, {&long_line, std::string(2047, 'x')}};
+    for (const auto& [contents, descr] : cases) {
         auto engine = MakeEngine(ServeControlFile(*contents));
         EXPECT_TRUE(engine->NewVersionAvailable(false));
-        EXPECT_LE(engine->UpdateDescription().size(), 2047u * 3);
+        EXPECT_EQ(engine->UpdateDescription(), descr);
         EXPECT_TRUE(TempFiles().empty());
     }
 }
@@ -214,7 +218,9 @@ TEST_F(EngineTest, LoginWindowCheckerUsesTheWindowProperties) {
     p.TempDirectory = ".";
     p.Signature = "KelvraUpdate";
     p.DateFormat = "dd/mm/yyyy";
+    p.DateSeparator = '/';
     p.TimeFormat = "hh:nn";
+    p.TimeSeparator = ':';
     int owner = 0;
     update::EngineUpdateChecker checker(p, &owner, nullptr);
     EXPECT_EQ(checker.engine().TimeOut, 3000);
@@ -267,6 +273,123 @@ TEST_F(EngineTest, FileUpdateCopiesLocalFiles) {
                                     temp_.path() + std::string(1, Separator()), false));
     EXPECT_FALSE(engine->URLGetFile(nullptr, source, source, false));
     EXPECT_EQ(LoggedIds(), (Ids{915, 913, 915, 912}));
+}
+
+TEST_F(EngineTest, LocalCopyOntoADestinationThatCannotBeClearedFails) {
+    // A folder with content in the destination's place cannot be deleted.
+    const std::string source = work_.File("update.inf");
+    WriteBytes(source, "[update]\nunconditional=1\n");
+    const std::string destination = work_.File("blocked.inf");
+    std::filesystem::create_directories(std::filesystem::u8path(destination + "/inner"));
+    auto engine = MakeEngine(source);
+    engine->UpdateType = update::TUpdateType::fileUpdate;
+    EXPECT_FALSE(engine->URLGetFile(nullptr, source, destination, false));
+    EXPECT_EQ(LoggedIds(), (Ids{915, 972}));
+    const std::string log = LogText();
+    EXPECT_NE(log.find("Unable to delete file " + destination + "\r\n"), std::string::npos);
+    EXPECT_EQ(log.find("Unable to rename"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::u8path(destination + "/inner")));
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+// A download with uncompress is a cabinet only when the destination's extension is .CAB.
+TEST_F(EngineTest, UncompressChoosesByTheDestinationsExtension) {
+    const std::string packed = tools::SzddCompress("expanded bytes", 'e');
+    const std::string cabinet =
+        ReadBytes(TestBinDir() + Separator() + "cab_fixtures" + Separator() + "mszip.cab");
+    struct Row {
+        const char* folder;
+        const char* name;
+        const std::string* body;
+        const char* expected;  // the file that must hold the result
+        const char* gone;      // the downloaded file, removed after expanding or extracting
+    } rows[] = {
+        {"plain", "tool.cab.ex_", &packed, "tool.cab.exe", "tool.cab.ex_"},
+        {"in.cab", "tool.ex_", &packed, "tool.exe", "tool.ex_"},
+        {"plain", "update.Cab", &cabinet, "a.txt", "update.Cab"},
+    };
+    auto engine = MakeEngine(server_.Url("/x"));
+    ASSERT_EQ(engine->StartConnection(), 0);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.folder) + " " + row.name);
+        const std::string target = work_.File(row.folder) + Separator();
+        std::filesystem::create_directories(std::filesystem::u8path(target));
+        server_.Serve(std::string("/files/") + row.name, Reply(200, *row.body));
+        EXPECT_TRUE(engine->URLGetFile(
+            engine->HintConnect(), server_.Url(std::string("/files/") + row.name), target, true));
+        EXPECT_FALSE(PathExists(target + row.gone));
+        ASSERT_TRUE(PathExists(target + row.expected));
+        if (row.body == &packed) {
+            EXPECT_EQ(ReadBytes(target + row.expected), "expanded bytes");
+        }
+    }
+    engine->StopConnection();
+}
+
+// Only "127.0.0.1" in the address skips asking the platform whether it is online.
+TEST_F(EngineTest, LoopbackAddressSkipsTheOnlineTest) {
+    ServeControlFile("[update]\nunconditional=1\n");
+    const std::string path = "/kelvraeduclient/update.inf";
+    struct Row {
+        std::string url;
+        bool answer;
+        Ids ids;
+    } rows[] = {
+        {server_.Url(path), true, {918, 921, 915, 926, 949, 949}},
+        {"http://localhost:" + std::to_string(server_.port()) + path, false, {918}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.url);
+        WriteBytes(work_.File("KUPDATE.LOG"), "");
+        ScriptedInternet net;
+        net.offline = true;
+        auto engine = MakeEngine(row.url, nullptr, &net);
+        EXPECT_EQ(engine->NewVersionAvailable(false), row.answer);
+        EXPECT_EQ(LoggedIds(), row.ids);
+    }
+}
+
+// Error(): the platform's text for a code, the server's response for 12003, nothing for 0
+// or for 12003 without a response; the box only without an OnStatus handler and not silent.
+TEST_F(EngineTest, ErrorReportsThePlatformErrorOrTheServersResponse) {
+    struct Row {
+        std::uint32_t code;
+        std::string response;
+        bool silent;
+        std::string line;  // "" for no report
+        bool box;
+    } rows[] = {
+        {12003, "550 No such file", false,
+         "[976] System error : 550 No such file (Status:1) "
+         "(Error:12003)",
+         true},
+        {12003, "", false, "", false},
+        {0, "ignored", false, "", false},
+        {12029, "ignored", true, "(Status:1) (Error:12029)", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.code);
+        WriteBytes(work_.File("KUPDATE.LOG"), "");
+        WriteBytes(work_.File("dialogs.txt"), "");
+        ScriptedInternet net;
+        net.last_error = row.code;
+        net.response_text = row.response;
+        auto engine = MakeEngine(server_.Url("/x"), nullptr, &net);
+        if (row.silent)
+            engine->UpdateUpdate = update::TUpdatePrompting::upSilent;
+        engine->Error();
+        if (row.line.empty()) {
+            EXPECT_EQ(LogText(), "");
+        } else {
+            EXPECT_NE(LogText().find(row.line), std::string::npos) << LogText();
+            EXPECT_EQ(LoggedIds(), (Ids{976}));
+        }
+        const auto records = DialogRecords();
+        ASSERT_EQ(records.size(), row.box ? 1u : 0u);
+        if (row.box) {
+            EXPECT_EQ(records[0].fields.at("text"), row.response);
+        }
+    }
 }
 
 TEST_F(EngineTest, FtpFetchFromLoopbackServer) {

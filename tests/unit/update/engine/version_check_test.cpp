@@ -215,6 +215,148 @@ TEST_F(EngineTest, SizeAndChecksumDecisions) {
     }
 }
 
+// vcAlways: a missing local file, one without a version resource and an empty one all
+// need the new file, where vcUpdateOnly keeps them.
+TEST_F(EngineTest, AlwaysCheckTreatsMissingOrUnreadableLocalFilesAsOutdated) {
+    const std::string plain = work_.File("plain.exe");
+    WriteBytes(plain, "no version here");
+    const std::string empty = work_.File("empty.bin");
+    WriteBytes(empty, "");
+    const std::string self = platform::SystemFileSystem().ExecutablePath();
+    using update::TUpdateVersionCheck;
+    struct Row {
+        std::string keys, local;
+        bool always, update_only;
+    } rows[] = {
+        {"newversion=2.1.5.0", work_.File("missing.exe"), true, false},
+        {"newversion=2.1.5.0", plain, true, false},
+        {"newsize=5", empty, true, false},
+        {"newversion=2.1.4.0", self, false, false},
+    };
+    for (const Row& row : rows) {
+        for (const auto mode : {TUpdateVersionCheck::vcAlways, TUpdateVersionCheck::vcUpdateOnly}) {
+            SCOPED_TRACE(row.keys + " " + row.local +
+                         (mode == TUpdateVersionCheck::vcAlways ? " always" : " update only"));
+            auto engine = MakeEngine(
+                ServeControlFile("[update]\n" + row.keys + "\nlocalversion=" + row.local + "\n"));
+            engine->VersionCheck = mode;
+            EXPECT_EQ(engine->NewVersionAvailable(false),
+                      mode == TUpdateVersionCheck::vcAlways ? row.always : row.update_only);
+        }
+    }
+}
+
+// UseCRC32 chooses the engine's CRC over the byte sum for newchecksum.
+TEST_F(EngineTest, UseCrc32ChoosesTheChecksum) {
+    const std::string local = work_.File("data.bin");
+    WriteBytes(local, "0123456789");
+    const std::int32_t crc = update::FileCRC32(local);
+    const std::int32_t sum = update::FileChecksum(local);
+    ASSERT_NE(crc, sum);
+    struct Row {
+        bool use_crc;
+        std::int32_t newchecksum, local_value;
+        bool answer;
+    } rows[] = {
+        {true, crc, crc, false},
+        {true, sum, crc, true},
+        {false, sum, sum, false},
+        {false, crc, sum, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.use_crc) + " " + std::to_string(row.newchecksum));
+        WriteBytes(work_.File("KUPDATE.LOG"), "");
+        auto engine =
+            MakeEngine(ServeControlFile("[update]\nnewchecksum=" + std::to_string(row.newchecksum) +
+                                        "\nlocalversion=" + local + "\n"));
+        engine->UseCRC32 = row.use_crc;
+        EXPECT_EQ(engine->NewVersionAvailable(false), row.answer);
+        EXPECT_NE(
+            LogText().find("Checksum compare of " + local + ":" + std::to_string(row.local_value) +
+                           ":" + std::to_string(row.newchecksum)),
+            std::string::npos);
+    }
+}
+
+// OnCustomValidate gets the [custom] texts and Allow = code != 7, and decides: 12 or 7.
+TEST_F(EngineTest, CustomValidateDecidesTwelveOrSeven) {
+    struct Row {
+        const char* update;
+        bool allow_in;
+        bool allow_out;
+        int code;
+    } rows[] = {
+        {"date=01/01/2099", true, true, 12},
+        {"date=01/01/2099", true, false, 7},
+        {"descr=nothing", false, true, 12},
+        {"descr=nothing", false, false, 7},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.update) + (row.allow_out ? " allow" : " refuse"));
+        auto engine = MakeEngine(ServeControlFile(std::string("[update]\n") + row.update +
+                                                  "\n[custom]\nvalidatemsg=check\n"
+                                                  "validateparam=p1\n"));
+        std::vector<std::string> seen;
+        engine->OnCustomValidate = [&](update::TUpdateEngine&, const std::string& msg,
+                                       const std::string& param, bool& allow) {
+            seen = {msg, param, allow ? "true" : "false"};
+            allow = row.allow_out;
+        };
+        ASSERT_EQ(engine->StartConnection(), 0);
+        ASSERT_EQ(engine->GetControlFile(), 0);
+        EXPECT_EQ(engine->DoVersionCheck(), row.code);
+        engine->StopConnection();
+        EXPECT_EQ(seen, (std::vector<std::string>{"check", "p1", row.allow_in ? "true" : "false"}));
+    }
+}
+
+// A file section with localversion and date is kept only while the local file is older
+// than the release; no file comparison runs for it.
+TEST_F(EngineTest, FileSectionDatesAgainstTheLocalFile) {
+    const std::string local = work_.File("lib.dll");
+    WriteBytes(local, "installed");
+    const auto modified = update::FileModifiedTime(local);
+    ASSERT_TRUE(modified);
+    const auto [day, time] = DateTexts(*modified);
+    const std::string sections[] = {
+        "url=http://h/newer\nlocalversion=" + local + "\ndate=01/01/2099\n",
+        "url=http://h/older\nlocalversion=" + local + "\ndate=01/01/2001\nnewversion=9.9\n",
+        "url=http://h/equal\nlocalversion=" + local + "\ndate=" + day + "\ntime=" + time + "\n",
+        "url=http://h/missing\nlocalversion=" + work_.File("none.dll") + "\ndate=01/01/2001\n",
+    };
+    std::string control = "[update]\nunconditional=1\n[files]\ncount=4\n";
+    for (int i = 0; i < 4; ++i)
+        control += "[file" + std::to_string(i + 1) + "]\n" + sections[i];
+    auto engine = MakeEngine(ServeControlFile(control));
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    EXPECT_EQ(LoggedIds(), (Ids{918, 921, 915, 926, 943, 971, 971, 971, 971, 949, 949}));
+    std::vector<std::string> kept;
+    for (const auto& item : engine->FileList().Items())
+        kept.push_back(item.URL);
+    EXPECT_EQ(kept, (std::vector<std::string>{"http://h/newer", "http://h/missing"}));
+}
+
+// OnGetFileList sees the descriptions; a line it empties drops its item unless mandatory.
+TEST_F(EngineTest, FileListHandlerCannotDropMandatoryItems) {
+    auto engine =
+        MakeEngine(ServeControlFile("[update]\nunconditional=1\n[files]\ncount=3\n"
+                                    "[file1]\nurl=http://h/a\ndescr=A\nmandatory=1\n"
+                                    "[file2]\nurl=http://h/b\ndescr=B\n"
+                                    "[file3]\nurl=http://h/c\ndescr=C\n"));
+    update::StringList seen;
+    engine->OnGetFileList = [&](update::TUpdateEngine&, update::StringList& list) {
+        seen = list;
+        list[0].clear();
+        list[1].clear();
+    };
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    EXPECT_EQ(seen, (update::StringList{"A", "B", "C"}));
+    std::vector<std::string> kept;
+    for (const auto& item : engine->FileList().Items())
+        kept.push_back(item.URL);
+    EXPECT_EQ(kept, (std::vector<std::string>{"http://h/a", "http://h/c"}));
+}
+
 TEST_F(EngineTest, UnconditionalBuildsAndFiltersTheFileList) {
     const std::string self = platform::SystemFileSystem().ExecutablePath();
     auto engine = MakeEngine(
