@@ -1,8 +1,8 @@
 // The setup program built by this tree, run silently: per-user install, upgrade in place,
 // refusal while the client runs, uninstall; an all-users install that a script client of
 // the automation class can use.
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -37,8 +37,21 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
     return out;
 }
 
-std::string UserFolder() { return KnownFolder(FOLDERID_LocalAppData) + "\\Programs\\KelvraEdu"; }
-std::string MachineFolder() { return KnownFolder(FOLDERID_ProgramFiles) + "\\KelvraEdu"; }
+std::string UserFolder() {
+    return KnownFolder(FOLDERID_LocalAppData) + "\\Programs\\KelvraEdu";
+}
+std::string MachineFolder() {
+    return KnownFolder(FOLDERID_ProgramFiles) + "\\KelvraEdu";
+}
+
+// The server file name the client registers: its short form when the path has a space.
+std::wstring ServerName(const std::string& exe) {
+    std::wstring path = Widen(exe);
+    if (path.find(L' ') == std::wstring::npos)
+        return path;
+    wchar_t buf[MAX_PATH] = {};
+    return GetShortPathNameW(path.c_str(), buf, MAX_PATH) != 0 ? buf : path;
+}
 
 std::vector<std::string> Shortcuts(REFKNOWNFOLDERID desktop, REFKNOWNFOLDERID programs) {
     const std::string name = "\\" + Narrow(kProduct) + ".lnk";
@@ -56,8 +69,7 @@ bool KeyExists(HKEY root, const std::wstring& key) {
 std::wstring Text(HKEY root, const std::wstring& key, const wchar_t* value) {
     wchar_t buf[1024] = {};
     DWORD size = sizeof buf;
-    if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, buf, &size) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
         return L"<missing>";
     return buf;
 }
@@ -69,7 +81,9 @@ int Run(const std::string& program, const std::vector<std::string>& args) {
     return code.value_or(-1);
 }
 
-std::string Setup() { return TestProgram(KELVRA_SETUP_NAME); }
+std::string Setup() {
+    return TestProgram(KELVRA_SETUP_NAME);
+}
 
 bool ClientRunning() {
     HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"KelvraCloudApp");
@@ -109,8 +123,7 @@ int UninstallEntries(HKEY root) {
     wchar_t name[256];
     for (DWORD i = 0;; ++i) {
         DWORD length = 256;
-        if (RegEnumKeyExW(h, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
+        if (RegEnumKeyExW(h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         count += Text(h, name, L"DisplayName") == kProduct;
     }
@@ -136,8 +149,7 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"DisplayIcon"), Widen(exe + ",0"));
     const std::wstring uninstall = L"\"" + Widen(folder) + L"\\uninstall.exe\"";
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"), uninstall);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString"),
-              uninstall + L" /S");
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"QuietUninstallString"), uninstall + L" /S");
     DWORD size = 0, bytes = sizeof size;
     EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, kUninstallKey.c_str(), L"EstimatedSize",
                            RRF_RT_REG_DWORD, nullptr, &size, &bytes),
@@ -145,7 +157,7 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
     EXPECT_GT(size, 100u);  // KB: the client alone is larger
     // The client registered itself in the user's classes through its own switch.
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kClassKey + L"\\LocalServer32", nullptr),
-              Widen(exe));
+              ServerName(exe));
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kUserClasses + kProgIdKey + L"\\Clsid", nullptr),
               L"{B5BDEB81-41E0-485B-B52F-78E07C10CED1}");
 
@@ -157,10 +169,10 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
     {
         TempDir appdata;
         const std::string before = ReadBytes(exe);
-        ChildProcess client(exe, {},
-                            {"APPDATA=" + appdata.path(),
-                             "KELVRA_DIALOG_SCRIPT=" + appdata.File("dialogs.txt"),
-                             "KELVRA_DEMO_UPDATE_HOST=127.0.0.1:1"});
+        ChildProcess client(
+            exe, {},
+            {"APPDATA=" + appdata.path(), "KELVRA_DIALOG_SCRIPT=" + appdata.File("dialogs.txt"),
+             "KELVRA_DEMO_UPDATE_HOST=127.0.0.1:1"});
         ASSERT_TRUE(WaitUntil(ClientRunning, 60s));
         EXPECT_NE(Run(Setup(), {"/S"}), 0);
         EXPECT_NE(Run(folder + "\\uninstall.exe", {"/S", "_?=" + folder}), 0);
