@@ -74,14 +74,26 @@ std::wstring Text(HKEY root, const std::wstring& key, const wchar_t* value) {
     return buf;
 }
 
+// Wine links the user's Desktop to the Unix home folder and mirrors new shortcuts into the
+// Unix menus: the tests point the Desktop into the prefix and keep Wine's menu builder off,
+// so the shortcuts land nowhere but in the prefix.
+void KeepDesktopInPrefix() {
+    const std::wstring desktop = Widen(KnownFolder(FOLDERID_Profile)) + L"\\TestDesktop";
+    CreateDirectoryW(desktop.c_str(), nullptr);
+    RegSetKeyValueW(HKEY_CURRENT_USER,
+                    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                    L"Desktop", REG_EXPAND_SZ, desktop.c_str(),
+                    static_cast<DWORD>((desktop.size() + 1) * sizeof(wchar_t)));
+}
+
 // Runs the setup program or an uninstaller to its end and answers its exit code.
-int Run(const std::string& program, const std::vector<std::string>& args) {
-    ChildProcess process(program, args);
+int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
+    ChildProcess process(program, args, {"WINEDLLOVERRIDES=winemenubuilder.exe=d"});
     const auto code = process.Wait(kRunDeadline);
     return code.value_or(-1);
 }
 
-std::string Setup() {
+std::string SetupProgram() {
     return TestProgram(KELVRA_SETUP_NAME);
 }
 
@@ -111,7 +123,7 @@ void EndStartedClient() {
 // Uninstalls silently the way Apps & features does (the uninstaller runs from a temporary
 // copy, so its end shows as the folder going away).
 void Uninstall(const std::string& folder, const std::vector<std::string>& args) {
-    ASSERT_EQ(Run(folder + "\\uninstall.exe", args), 0);
+    ASSERT_EQ(RunToEnd(folder + "\\uninstall.exe", args), 0);
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }, kRunDeadline)) << folder;
 }
 
@@ -132,10 +144,11 @@ int UninstallEntries(HKEY root) {
 }
 
 TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninstalls) {
+    KeepDesktopInPrefix();
     const std::string folder = UserFolder();
     const std::string exe = folder + "\\kelvraedu.exe";
     ASSERT_FALSE(PathExists(folder)) << "left over from an earlier run: " << folder;
-    ASSERT_EQ(Run(Setup(), {"/S"}), 0);
+    ASSERT_EQ(RunToEnd(SetupProgram(), {"/S"}), 0);
 
     EXPECT_TRUE(PathExists(exe));
     EXPECT_TRUE(PathExists(folder + "\\uninstall.exe"));
@@ -162,7 +175,7 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
               L"{B5BDEB81-41E0-485B-B52F-78E07C10CED1}");
 
     // Installing again upgrades in place: still one entry.
-    ASSERT_EQ(Run(Setup(), {"/S"}), 0);
+    ASSERT_EQ(RunToEnd(SetupProgram(), {"/S"}), 0);
     EXPECT_EQ(UninstallEntries(HKEY_CURRENT_USER), 1);
 
     // While the client runs, neither the setup program nor the uninstaller changes a thing.
@@ -174,8 +187,8 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
             {"APPDATA=" + appdata.path(), "KELVRA_DIALOG_SCRIPT=" + appdata.File("dialogs.txt"),
              "KELVRA_DEMO_UPDATE_HOST=127.0.0.1:1"});
         ASSERT_TRUE(WaitUntil(ClientRunning, 60s));
-        EXPECT_NE(Run(Setup(), {"/S"}), 0);
-        EXPECT_NE(Run(folder + "\\uninstall.exe", {"/S", "_?=" + folder}), 0);
+        EXPECT_NE(RunToEnd(SetupProgram(), {"/S"}), 0);
+        EXPECT_NE(RunToEnd(folder + "\\uninstall.exe", {"/S", "_?=" + folder}), 0);
         EXPECT_EQ(ReadBytes(exe), before);
         EXPECT_TRUE(PathExists(folder + "\\uninstall.exe"));
         client.Kill();
@@ -203,9 +216,10 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
 }
 
 TEST(Installer, AllUsersInstallServesAScriptClientAndUninstalls) {
+    KeepDesktopInPrefix();
     const std::string folder = MachineFolder();
     ASSERT_FALSE(PathExists(folder)) << "left over from an earlier run: " << folder;
-    ASSERT_EQ(Run(Setup(), {"/ALLUSERS", "/S"}), 0);
+    ASSERT_EQ(RunToEnd(SetupProgram(), {"/ALLUSERS", "/S"}), 0);
     EXPECT_TRUE(PathExists(folder + "\\kelvraedu.exe"));
     for (const auto& link : Shortcuts(FOLDERID_PublicDesktop, FOLDERID_CommonPrograms))
         EXPECT_TRUE(PathExists(link)) << link;
@@ -223,7 +237,7 @@ TEST(Installer, AllUsersInstallServesAScriptClientAndUninstalls) {
                ".CreateTextFile(WScript.Arguments(0), True)\r\n"
                "out.Write app.GetKelvraApp\r\n"
                "out.Close\r\n");
-    EXPECT_EQ(Run("cscript.exe", {"//nologo", script, answer}), 0);
+    EXPECT_EQ(RunToEnd("cscript.exe", {"//nologo", script, answer}), 0);
     EXPECT_EQ(PathExists(answer) ? ReadBytes(answer) : "<no answer>", "kelvraeduapp");
     EndStartedClient();
 
