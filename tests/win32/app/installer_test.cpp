@@ -54,8 +54,8 @@ std::wstring ServerName(const std::string& exe) {
 }
 
 std::vector<std::string> Shortcuts(REFKNOWNFOLDERID desktop, REFKNOWNFOLDERID programs) {
-    const std::string name = "\\" + Narrow(kProduct) + ".lnk";
-    return {KnownFolder(desktop) + name, KnownFolder(programs) + name};
+    const std::string name = Narrow(kProduct) + ".lnk";
+    return {KnownFolder(desktop) + "\\" + name, KnownFolder(programs) + "\\" + name};
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) {
@@ -186,12 +186,18 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
             exe, {},
             {"APPDATA=" + appdata.path(), "KELVRA_DIALOG_SCRIPT=" + appdata.File("dialogs.txt"),
              "KELVRA_DEMO_UPDATE_HOST=127.0.0.1:1"});
-        ASSERT_TRUE(WaitUntil(ClientRunning, 60s));
+        HWND login = nullptr;
+        ASSERT_TRUE(WaitUntil(
+            [&] { return (login = FindWindowW(L"TFrmLogin", nullptr)) != nullptr; }, 60s));
+        ASSERT_TRUE(ClientRunning());
         EXPECT_NE(RunToEnd(SetupProgram(), {"/S"}), 0);
         EXPECT_NE(RunToEnd(folder + "\\uninstall.exe", {"/S", "_?=" + folder}), 0);
         EXPECT_EQ(ReadBytes(exe), before);
         EXPECT_TRUE(PathExists(folder + "\\uninstall.exe"));
-        client.Kill();
+        // Closed, not killed: a killed client leaves its class object registered with Wine's
+        // COM service, which then fails every later activation.
+        PostMessageW(login, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(client.Wait(30s).has_value());
     }
 
     // The uninstaller keeps the user's settings.
@@ -234,7 +240,7 @@ TEST(Installer, AllUsersInstallServesAScriptClientAndUninstalls) {
     WriteBytes(script,
                "Set app = CreateObject(\"KelvraeduApp.TKelvraAppToIe\")\r\n"
                "Set out = CreateObject(\"Scripting.FileSystemObject\")"
-               ".CreateTextFile(WScript.Arguments(0), True)\r\n"
+               ".CreateTextFile(WScript.Arguments.Item(0), True)\r\n"
                "out.Write app.GetKelvraApp\r\n"
                "out.Close\r\n");
     EXPECT_EQ(RunToEnd("cscript.exe", {"//nologo", script, answer}), 0);

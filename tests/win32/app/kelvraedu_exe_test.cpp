@@ -100,10 +100,6 @@ TEST(KelvraeduExe, ShowsTheLoginWindowWritesSettingsThroughTheDialogAndEndsWhenC
     wchar_t caption[64] = {};
     GetWindowTextW(login, caption, 64);
     EXPECT_STREQ(caption, L"Kelvra教学云平台");
-    // The window class carries the executable's own icon, not the system's stock one.
-    const auto icon = reinterpret_cast<HICON>(GetClassLongPtrW(login, GCLP_HICON));
-    EXPECT_NE(icon, nullptr);
-    EXPECT_NE(icon, LoadIconW(nullptr, IDI_APPLICATION));
 
     const std::string shot = TestBinDir() + Separator() + "kelvraedu-login.png";
     EXPECT_TRUE(WaitUntil([&] { return SaveWindowPng(login, shot); }, 10s));
