@@ -127,6 +127,13 @@ void Uninstall(const std::string& folder, const std::vector<std::string>& args) 
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(folder); }, kRunDeadline)) << folder;
 }
 
+// An installation that a failed earlier run left in the prefix goes first.
+void RemoveLeftOver(const std::string& folder, const std::vector<std::string>& args) {
+    if (PathExists(folder + "\\uninstall.exe"))
+        Uninstall(folder, args);
+    ASSERT_FALSE(PathExists(folder)) << "cannot remove " << folder;
+}
+
 int UninstallEntries(HKEY root) {
     HKEY h = nullptr;
     if (RegOpenKeyExW(root, kUninstallRoot.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
@@ -147,7 +154,7 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
     KeepDesktopInPrefix();
     const std::string folder = UserFolder();
     const std::string exe = folder + "\\kelvraedu.exe";
-    ASSERT_FALSE(PathExists(folder)) << "left over from an earlier run: " << folder;
+    ASSERT_NO_FATAL_FAILURE(RemoveLeftOver(folder, {"/S"}));
     ASSERT_EQ(RunToEnd(SetupProgram(), {"/S"}), 0);
 
     EXPECT_TRUE(PathExists(exe));
@@ -224,7 +231,7 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
 TEST(Installer, AllUsersInstallServesAScriptClientAndUninstalls) {
     KeepDesktopInPrefix();
     const std::string folder = MachineFolder();
-    ASSERT_FALSE(PathExists(folder)) << "left over from an earlier run: " << folder;
+    ASSERT_NO_FATAL_FAILURE(RemoveLeftOver(folder, {"/ALLUSERS", "/S"}));
     ASSERT_EQ(RunToEnd(SetupProgram(), {"/ALLUSERS", "/S"}), 0);
     EXPECT_TRUE(PathExists(folder + "\\kelvraedu.exe"));
     for (const auto& link : Shortcuts(FOLDERID_PublicDesktop, FOLDERID_CommonPrograms))
