@@ -15,6 +15,7 @@ packages=(
   wine wine32:i386 wine64 fonts-wine fonts-wqy-microhei
   xdotool
   locales
+  nsis librsvg2-bin icoutils desktop-file-utils appstream lintian debootstrap
 )
 
 sudo_cmd=()

@@ -63,6 +63,17 @@ if [[ $tested == *" win32 "* && $tested == *" win64 "* ]]; then
   fi
 fi
 
+# The Linux package: its validators, then an install into a fresh Debian 12 root (debootstrap
+# and chroot need root rights).
+if [[ " ${KELVRA_PRESETS:-$default_presets} " == *" linux "* ]]; then
+  echo "=== linux: package"
+  as_root=(); [ "$(id -u)" -ne 0 ] && as_root=(sudo)
+  if ! cmake --build --preset linux --target package >/dev/null ||
+     ! "${as_root[@]}" bash tests/package/deb_install.sh build/linux; then
+    failed+=("linux (package)")
+  fi
+fi
+
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'FAILED: %s\n' "${failed[@]}"
   exit 1

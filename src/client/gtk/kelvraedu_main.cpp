@@ -44,6 +44,8 @@ int RunLinuxClient(std::vector<std::string> args) {
         return browser::gtk::WidgetOf(static_cast<browser::THostedBrowser&>(control));
     };
     std::unique_ptr<ui::Backend> gui = ui::gtk::MakeGtkBackend(std::move(ui_options));
+    // Every window and the task bar show the application icon of the installed icon theme.
+    gtk_window_set_default_icon_name("kelvraedu");
 
     browser::gtk::WebKitBackendOptions browser_options;
     browser_options.external_handler = [](std::string_view message) {

@@ -15,6 +15,12 @@ set_source_files_properties(kelvraedu.rc PROPERTIES OBJECT_DEPENDS
 target_link_libraries(kelvraedu PRIVATE kelvra_process_setup kelvra_ui_win32 kelvra_windows
                                         kelvra_browser kelvra_bridge kelvra_bridge_typelib
                                         kelvra_update)
+# The application icon (resource "MAINICON", the class icon of every window), rendered from
+# the SVG source at build time.
+include(${PROJECT_SOURCE_DIR}/packaging/icon.cmake)
+add_dependencies(kelvraedu kelvra_icon)
+target_include_directories(kelvraedu PRIVATE ${KELVRA_ICON_DIR})
+set_property(SOURCE kelvraedu.rc APPEND PROPERTY OBJECT_DEPENDS ${KELVRA_ICON_ICO})
 set_target_properties(kelvraedu PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 kelvra_warnings(kelvraedu)
 if(EXISTS ${PROJECT_SOURCE_DIR}/cmake/KelvraCarriedPrograms.cmake

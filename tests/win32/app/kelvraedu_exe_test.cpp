@@ -1,12 +1,13 @@
 // The real Windows executable: it starts and shows the login window, the settings dialog
 // reached from the login window's title bar writes the settings file, closing the login
-// window ends the process, a second copy is refused, and its identity reads back.
+// window ends the process, a second copy is refused, and its identity and icon read back.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "platform/win32/wide.h"
 #include "screenshot.h"
@@ -232,6 +233,24 @@ TEST(KelvraeduExe, IdentityReadsBackThroughTheSystem) {
     EXPECT_EQ(std::string(packed, 4), "SZDD");
     const auto* patcher = static_cast<const char*>(LockResource(LoadResource(module, util)));
     EXPECT_EQ(std::string(patcher, 2), "MZ");
+
+    // The application icon: one group with the six sizes, each of which loads.
+    HRSRC group = FindResourceW(module, L"MAINICON", MAKEINTRESOURCEW(14));
+    ASSERT_NE(group, nullptr);
+    const auto* dir = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+    const WORD count = *reinterpret_cast<const WORD*>(dir + 4);
+    std::vector<int> sizes;
+    for (WORD i = 0; i < count; ++i) {
+        const BYTE width = dir[6 + 14 * i];  // GRPICONDIRENTRY: 0 stands for 256
+        sizes.push_back(width == 0 ? 256 : width);
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 64, 256}));
+    for (int size : sizes) {
+        HANDLE image = LoadImageW(module, L"MAINICON", IMAGE_ICON, size, size, 0);
+        EXPECT_NE(image, nullptr) << size;
+        if (image != nullptr)
+            DestroyIcon(static_cast<HICON>(image));
+    }
     FreeLibrary(module);
 }
 

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# The Linux package, checked as a school's machine meets it: the validators pass over it,
+# then in a fresh Debian 12 root (debootstrap minbase, from the mirror apt uses on this
+# machine) `apt-get install ./kelvraedu_*.deb` pulls in every dependency, and the installed
+# client, started there under Xvfb against the demo platform, shows the login page.
+# Usage: deb_install.sh <linux build dir>   (the package already made in <build>/package)
+# Everything it makes stays in <build>/package-test: validator reports, the root, the demo
+# platform's request log and a screenshot of the login page.
+set -euo pipefail
+build=$(cd "${1:?usage: deb_install.sh <build dir>}" && pwd)
+bin=$build/bin
+out=$build/package-test
+debs=("$build"/package/kelvraedu_*_amd64.deb)
+deb=${debs[0]}
+[ -f "$deb" ] || { echo "no package in $build/package" >&2; exit 1; }
+start=$SECONDS
+
+root=$out/root
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for m in proc dev/pts dev tmp/.X11-unix; do
+    mountpoint -q "$root/$m" 2>/dev/null && umount -l "$root/$m"
+  done
+  return 0
+}
+trap cleanup EXIT
+cleanup
+rm -rf --one-file-system "$out"
+mkdir -p "$out/files"
+
+# --- validators --------------------------------------------------------------------------
+dpkg-deb -x "$deb" "$out/files"
+status=0
+desktop-file-validate "$out"/files/usr/share/applications/*.desktop >"$out/desktop-file-validate.txt" 2>&1 || status=1
+appstreamcli validate --no-net "$out"/files/usr/share/metainfo/*.metainfo.xml >"$out/appstreamcli.txt" 2>&1 || status=1
+lintian --tag-display-limit 0 "$deb" >"$out/lintian.txt" 2>&1 || true
+grep -q '^E: ' "$out/lintian.txt" && status=1
+for report in desktop-file-validate appstreamcli lintian; do
+  echo "--- $report"; cat "$out/$report.txt"
+done
+[ $status -eq 0 ] || { echo "the package fails its validators" >&2; exit 1; }
+
+# --- a fresh Debian 12 root from this machine's mirror -------------------------------------
+mirror=$(awk '/^URIs:/ { uri = $2 } /^Suites:/ && / bookworm( |$)/ { print uri; exit }' \
+  /etc/apt/sources.list.d/debian.sources 2>/dev/null)
+[ -n "$mirror" ] || mirror=$(awk '$1 == "deb" && $3 == "bookworm" { print $2; exit }' /etc/apt/sources.list)
+[ -n "$mirror" ] || { echo "no bookworm mirror in the apt sources" >&2; exit 1; }
+echo "=== debootstrap bookworm from $mirror"
+debootstrap --variant=minbase bookworm "$root" "$mirror" >"$out/debootstrap.log" 2>&1 ||
+  { tail -20 "$out/debootstrap.log"; exit 1; }
+# The same suites (updates, security) as this machine.
+if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+  cp /etc/apt/sources.list.d/debian.sources "$root/etc/apt/sources.list.d/"
+  rm -f "$root/etc/apt/sources.list"
+fi
+mount -t proc proc "$root/proc"
+mount --bind /dev "$root/dev"
+mount --bind /dev/pts "$root/dev/pts"
+cp "$deb" "$root/tmp/"
+in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
+echo "=== apt-get install ./$(basename "$deb")"
+in_root apt-get update -q >"$out/apt.log" 2>&1 || { tail -20 "$out/apt.log"; exit 1; }
+if ! in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "./tmp/$(basename "$deb")" >>"$out/apt.log" 2>&1; then
+  tail -30 "$out/apt.log"; exit 1
+fi
+grep -E '^(Need to get|After this operation)' "$out/apt.log" || true
+echo "installed in $((SECONDS - start)) s"
+
+# --- the installed client against the demo platform ---------------------------------------
+"$bin/kelvra-demo-site" --port-file "$out/port" --log "$out/requests.log" >"$out/site.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 100); do [ -s "$out/port" ] && break; sleep 0.05; done
+[ -s "$out/port" ] || { cat "$out/site.out"; echo "the demo server did not start" >&2; exit 1; }
+webroot=127.0.0.1:$(cat "$out/port")
+
+# A display on this machine; the root reaches it through the bound socket folder.
+display=
+for n in $(seq 150 199); do
+  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  display=:$n
+  break
+done
+[ -n "$display" ] || { echo "no free display" >&2; exit 1; }
+mkdir -p "$root/tmp/.X11-unix"
+mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+
+user=/tmp/user
+mkdir -p "$root$user"/{home,config/kelvraeduConfig,cache,data,registry,runtime}
+chmod 700 "$root$user/runtime"
+printf '[SYSTEM]\r\nwebroot=%s\r\n' "$webroot" >"$root$user/config/kelvraeduConfig/sysparams.ini"
+in_root env DISPLAY="$display" HOME=$user/home XDG_CONFIG_HOME=$user/config \
+  XDG_CACHE_HOME=$user/cache XDG_DATA_HOME=$user/data XDG_RUNTIME_DIR=$user/runtime \
+  KELVRA_REGISTRY_DIR=$user/registry KELVRA_DEMO_UPDATE_HOST="$webroot" NO_AT_BRIDGE=1 \
+  sh -c "cd $user && exec kelvraedu" >"$out/client.log" 2>&1 &
+client=$!
+pids+=($client)
+
+export DISPLAY=$display
+login=
+for _ in $(seq 1 600); do
+  login=$(xwininfo -root -tree 2>/dev/null | awk '/ 800x500\+/ { print $1; exit }')
+  [ -n "$login" ] && grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null && break
+  kill -0 "$client" 2>/dev/null || break
+  sleep 0.1
+done
+shown=0
+for _ in $(seq 1 100); do
+  import -window root "$out/login.png"
+  if [ "$(convert "$out/login.png" -fill black +opaque '#1F5FA8' -format '%[fx:mean>0]' info:)" = 1 ]; then
+    shown=1; break
+  fi
+  sleep 0.1
+done
+xprop -id "${login:-0}" WM_CLASS >"$out/wm-class.txt" 2>&1 || true
+icon=$(xprop -id "${login:-0}" _NET_WM_ICON 2>/dev/null | head -c 60 || true)
+echo "--- demo platform requests"; cat "$out/requests.log" 2>/dev/null || true
+echo "--- login window: $(cat "$out/wm-class.txt"); icon: ${icon:-none}"
+
+failed=()
+grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null || failed+=("the login page was never requested")
+[ -n "$login" ] || failed+=("no login window")
+[ $shown -eq 1 ] || failed+=("the login page did not paint (see $out/login.png)")
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$out"/files/usr/share/applications/*.desktop)
+grep -q "\"$wm_class\"\$" "$out/wm-class.txt" || failed+=("StartupWMClass $wm_class is not the window's class")
+[[ $icon == *"_NET_WM_ICON(CARDINAL) = "* ]] || failed+=("the login window shows no icon")
+echo "package test: $((SECONDS - start)) s; screenshot $out/login.png"
+if [ ${#failed[@]} -gt 0 ]; then
+  printf 'FAILED: %s\n' "${failed[@]}"; tail -20 "$out/client.log"; exit 1
+fi
+echo "The package installs on Debian 12 and its client shows the login page."
