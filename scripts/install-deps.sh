@@ -15,6 +15,7 @@ packages=(
   wine wine32:i386 wine64 fonts-wine fonts-wqy-microhei
   xdotool
   locales
+  libxcb1-dev libglib2.0-bin dbus-daemon
 )
 
 sudo_cmd=()

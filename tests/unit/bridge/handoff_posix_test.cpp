@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
+#include <thread>
 
 #include "bridge/automation_server.h"
 #include "bridge/external_object.h"
@@ -90,23 +92,39 @@ class PosixHandOffTest : public ::testing::Test {
     LaunchPorts ports_;
 };
 
-TEST_F(PosixHandOffTest, RunningWhiteboardGetsValueThenMessage) {
-    test::ChildProcess board(whiteboard_, {"--record", record_});
+// Like a sent message, each hand-off returns only once the whiteboard has handled it, so two
+// quick hand-offs to a slow whiteboard cannot overwrite each other's value.
+TEST_F(PosixHandOffTest, RunningWhiteboardHandlesEachHandOffBeforeTheCallReturns) {
+    test::ChildProcess board(whiteboard_, {"--record", record_},
+                             {"KELVRA_WHITEBOARD_DELAY_MS=400"});
     ASSERT_TRUE(test::WaitUntil(
         [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) != 0; }, 10s));
 
     LaunchWhiteboard(ports_, Values("a"));
-    // The whiteboard reads the value when the message arrives: the value came first.
-    ASSERT_TRUE(test::WaitUntil([&] { return !Record().empty(); }, 10s));
     EXPECT_EQ(Record(), "3027 \"a&&b&&c&&d&&e&&f&&\"\n");
-    EXPECT_EQ(HandOffValue(), "\"a&&b&&c&&d&&e&&f&&\"");
-
     LaunchWhiteboard(ports_, Values("second"));
-    ASSERT_TRUE(test::WaitUntil([&] { return Record().find("second") != std::string::npos; }, 10s));
     EXPECT_EQ(Record(), "3027 \"a&&b&&c&&d&&e&&f&&\"\n3027 \"second&&b&&c&&d&&e&&f&&\"\n");
+    EXPECT_EQ(HandOffValue(), "\"second&&b&&c&&d&&e&&f&&\"");
     EXPECT_TRUE(boxes_.shown.empty());
     CloseWindow(SystemWhiteboardWindows().Find(kWhiteboardWindowClass));
     EXPECT_EQ(board.Wait(10s), 0);
+}
+
+TEST_F(PosixHandOffTest, TheWaitEndsWhenTheWhiteboardWindowGoesAway) {
+    auto board = std::make_unique<test::ChildProcess>(
+        whiteboard_, std::vector<std::string>{"--record", record_},
+        std::vector<std::string>{"KELVRA_WHITEBOARD_DELAY_MS=600000"});
+    ASSERT_TRUE(test::WaitUntil(
+        [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) != 0; }, 10s));
+    // The value is written just before the message goes: then the whiteboard dies.
+    std::thread killer([&] {
+        test::WaitUntil([&] { return HandOffValue() != "<no key>"; }, 10s);
+        board->Kill();
+    });
+    LaunchWhiteboard(ports_, Values("a"));
+    killer.join();
+    EXPECT_EQ(Record(), "") << "the whiteboard never finished handling it";
+    EXPECT_TRUE(NoWhiteboardWindow());
 }
 
 TEST_F(PosixHandOffTest, WhiteboardNotRunningIsStartedWithCourseText) {
