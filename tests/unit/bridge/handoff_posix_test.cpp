@@ -145,27 +145,43 @@ TEST_F(PosixHandOffTest, WhiteboardNotRunningIsStartedWithCourseText) {
         [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) == 0; }, 10s));
 }
 
-TEST(PosixAutomationServerTest, RegistrationSwitchesEndTheProcessAndOthersCarryOn) {
+// The switches write and remove the bus activation file, per user or for all users, and end
+// the process; the other modes carry on (here without a bus to offer the class on).
+TEST(PosixAutomationServerTest, RegistrationSwitchesWriteOrRemoveTheActivationFile) {
+    test::TempDir dir;
+    test::ScopedEnv user("XDG_DATA_HOME", dir.File("user"));
+    test::ScopedEnv shared("XDG_DATA_DIRS", dir.File("shared") + ":/usr/share");
+    test::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "");
+    test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path());
+    const std::string user_file =
+        dir.File("user") + "/dbus-1/services/KelvraeduApp.TKelvraAppToIe.service";
+    const std::string shared_file =
+        dir.File("shared") + "/dbus-1/services/KelvraeduApp.TKelvraAppToIe.service";
     struct Case {
         std::vector<std::string> args;
         bool carry_on;
+        bool user_file, shared_file;  // present afterwards
     };
     const Case cases[] = {
-        {{"/REGSERVER"}, false},
-        {{"-unregserver"}, false},
-        {{"-RegServerPerUser"}, false},
-        {{"/UnRegServerPerUser"}, false},
-        {{"-Embedding", "/RegServer"}, true},  // automation mode wins; nothing is registered
-        {{"REGSERVER"}, true},
-        {{"/REGSERVERX"}, true},
-        {{}, true},
+        {{"/REGSERVER"}, false, false, true},
+        {{"-Embedding", "/UnRegServer"}, true, false, true},  // automation mode wins
+        {{"-unregserver"}, false, false, false},
+        {{"-RegServerPerUser"}, false, true, false},
+        {{"REGSERVER"}, true, true, false},
+        {{"/REGSERVERX"}, true, true, false},
+        {{"/UnRegServerPerUser"}, false, false, false},
+        {{"/UnRegServerPerUser"}, false, false, false},  // nothing left to remove: still fine
+        {{}, true, false, false},
     };
     for (const Case& c : cases) {
+        const std::string name = c.args.empty() ? "" : c.args.back();
         const ServerStart start = StartAutomationServer(c.args);
-        EXPECT_EQ(start.carry_on, c.carry_on) << (c.args.empty() ? "" : c.args[0]);
-        EXPECT_EQ(start.exit_code, 0);
+        EXPECT_EQ(start.carry_on, c.carry_on) << name;
+        EXPECT_EQ(start.exit_code, 0) << name;
+        EXPECT_EQ(test::PathExists(user_file), c.user_file) << name;
+        EXPECT_EQ(test::PathExists(shared_file), c.shared_file) << name;
     }
-    EXPECT_TRUE(AutomationTerminationCheck());
+    EXPECT_TRUE(AutomationTerminationCheck()) << "no outside client holds an object";
 }
 
 TEST(PosixExternalObjectTest, EachRequestGetsItsOwnScriptObject) {
