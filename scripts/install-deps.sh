@@ -16,6 +16,7 @@ packages=(
   xdotool
   locales
   nsis librsvg2-bin icoutils desktop-file-utils appstream lintian debootstrap
+  libxcb1-dev libglib2.0-bin dbus-daemon
 )
 
 sudo_cmd=()

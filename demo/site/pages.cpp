@@ -75,6 +75,10 @@ std::string HomePage(const std::string& user) {
         "window.external.CreateVantle('C001','数学','第一课 分数','http://demo/lesson/1',"
         "'" +
         Escape(user) + "','kelvra')";
+    const std::string second =
+        "window.external.CreateVantle('C002','数学','第二课 小数','http://demo/lesson/2',"
+        "'" +
+        Escape(user) + "','kelvra')";
     return Page("教师首页",
                 "<header>教师首页 – " + Escape(user) + "</header>" +
                     Tile("<a id=\"lesson1\" href=\"/lesson/1\" target=\"_blank\" fwidth=\"800\" "
@@ -87,6 +91,9 @@ std::string HomePage(const std::string& user) {
                     Tile("<button id=\"badarg\" onclick=\"run(function(){"
                          "window.external.CreateVantle(1,2,3,4,5,6)})\">数字参数</button>",
                          260, 130) +
+                    Tile("<button id=\"vantle2\" onclick=\"run(function(){" + lesson + ";" +
+                             second + "})\">连续发送两课</button>",
+                         500, 130) +
                     Tile("<a id=\"logout\" href=\"/site/logout\">退出登录</a>", 20, 200) +
                     Tile("<a id=\"expire\" href=\"/site/expire\">会话过期</a>", 260, 200) +
                     "<div id=\"result\"></div><script>"

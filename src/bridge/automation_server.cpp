@@ -2,9 +2,43 @@
 
 #include <cstdlib>
 
+#include "bridge/server_switches.h"
 #include "ui/application.h"
 
 namespace kelvra::bridge {
+namespace {
+std::function<void()>& Quit() {
+    static std::function<void()> quit;
+    return quit;
+}
+}  // namespace
+
+ui::MessageBoxRequest RegistrationFailureBox(const std::string& text) {
+    ui::MessageBoxRequest box;
+    box.text = text;
+    box.caption = "Application Error";
+    box.buttons = ui::MsgButtons::Ok;
+    box.icon = ui::MsgIcon::Error;
+    return box;
+}
+
+ui::MessageBoxRequest TerminationQuestion() {
+    ui::MessageBoxRequest box;
+    box.text = kTerminateText;
+    box.caption = kTerminateCaption;
+    box.buttons = ui::MsgButtons::YesNo;
+    box.icon = ui::MsgIcon::Warning;
+    return box;
+}
+
+void SetAutomationQuit(std::function<void()> quit) {
+    Quit() = std::move(quit);
+}
+
+void QuitAutomation() {
+    if (Quit())
+        Quit()();
+}
 
 std::function<bool(ui::Application&)> AutomationServerInitializer(std::vector<std::string> args) {
     return [args = std::move(args)](ui::Application& app) {
@@ -15,6 +49,7 @@ std::function<bool(ui::Application&)> AutomationServerInitializer(std::vector<st
             return false;
         }
         app.SetTerminationCheck([] { return AutomationTerminationCheck(); });
+        SetAutomationQuit([&app] { app.Terminate(); });
         return true;
     };
 }

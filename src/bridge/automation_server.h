@@ -1,13 +1,15 @@
 // The automation server behind the client's entry: it acts on the command-line switches
 // (register or unregister the class and end, or offer it to other processes and carry
 // on) and answers the application's termination check while outside clients hold
-// objects. Windows does the work; on Linux the switches are parsed the same and
-// registering is reported as Windows-only.
+// objects. Windows registers a COM class; Linux offers the class on the D-Bus session bus
+// and registers a bus activation file.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "ui/message_box.h"
 
 namespace kelvra::ui {
 class Application;
@@ -30,6 +32,16 @@ bool AutomationTerminationCheck();
 
 // Withdraws the class from other processes; run once when the message loop has ended.
 void StopAutomationServer();
+
+// The box a failed registration shows ("Application Error", stop icon, OK) and the question
+// of the termination check ("COM Server Warning", warning icon, Yes/No).
+ui::MessageBoxRequest RegistrationFailureBox(const std::string& text);
+ui::MessageBoxRequest TerminationQuestion();
+
+// Ends the client in automation mode once the last outside object has gone: the initializer
+// points it at the application's terminate request. (Windows posts WM_QUIT instead.)
+void SetAutomationQuit(std::function<void()> quit);
+void QuitAutomation();
 
 // For windows::ClientPorts::initialize: starts the server, installs the termination check
 // on the application, returns false to end the process with exit code 0 and ends it

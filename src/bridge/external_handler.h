@@ -1,5 +1,7 @@
 // The native side of window.external on Linux. The injected page script answers the
-// property and every argument rule itself and posts only the hand-off, as JSON:
+// property, the member names and the argument counts itself and hands CreateVantle's six
+// values with their kinds over, as JSON, while the page's call waits; the kinds are judged
+// here, after the no-whiteboard rule:
 //   {"member":"CreateVantle","args":[{"vt":8,"text":"a"},{"vt":0},...]}
 // The reply is {"ok":true} or {"ok":false,"message":"<description>"}.
 #pragma once

@@ -231,6 +231,7 @@ std::vector<std::string> ClientHome::Environment() const {
         "KELVRA_DEMO_UPDATER_LOG=" + UpdaterLog(),
         "NO_AT_BRIDGE=1",
         "GDK_BACKEND=x11",
+        "DBUS_SESSION_BUS_ADDRESS=" + bus_address_,
     };
     if (!update_host_.empty())
         env.push_back("KELVRA_DEMO_UPDATE_HOST=" + update_host_);
@@ -242,9 +243,26 @@ std::unique_ptr<test::ChildProcess> ClientHome::Start() const {
                                                 Environment());
 }
 
-std::unique_ptr<test::ChildProcess> ClientHome::StartWhiteboard() const {
+std::unique_ptr<test::ChildProcess> ClientHome::StartWith(
+    const std::vector<std::string>& args, const std::vector<std::string>& extra_env) const {
+    std::vector<std::string> env;
+    for (const std::string& entry : Environment()) {
+        bool replaced = false;
+        for (const std::string& x : extra_env)
+            replaced |= x.substr(0, x.find('=')) == entry.substr(0, entry.find('='));
+        if (!replaced)
+            env.push_back(entry);
+    }
+    env.insert(env.end(), extra_env.begin(), extra_env.end());
+    return std::make_unique<test::ChildProcess>(BinDir() + "/kelvraedu", args, env);
+}
+
+std::unique_ptr<test::ChildProcess> ClientHome::StartWhiteboard(
+    const std::vector<std::string>& extra_env) const {
+    std::vector<std::string> env = Environment();
+    env.insert(env.end(), extra_env.begin(), extra_env.end());
     return std::make_unique<test::ChildProcess>(BinDir() + "/kelvra-whiteboard",
-                                                std::vector<std::string>{}, Environment());
+                                                std::vector<std::string>{}, env);
 }
 
 }  // namespace kelvra::e2e

@@ -93,14 +93,22 @@ class ClientHome {
     // Registers the demo whiteboard as the installed whiteboard program.
     void RegisterWhiteboard() const;
     void SetUpdateHost(const std::string& host) { update_host_ = host; }
+    // The session bus the client and its tools use; none (the default) keeps the client off
+    // any bus of the machine.
+    void SetBusAddress(const std::string& address) { bus_address_ = address; }
     std::unique_ptr<test::ChildProcess> Start() const;
-    std::unique_ptr<test::ChildProcess> StartWhiteboard() const;
+    // The client with arguments, extra_env entries replacing those of the same name.
+    std::unique_ptr<test::ChildProcess> StartWith(const std::vector<std::string>& args,
+                                                  const std::vector<std::string>& extra_env) const;
+    std::vector<std::string> Environment() const;
+    std::unique_ptr<test::ChildProcess> StartWhiteboard(
+        const std::vector<std::string>& extra_env = {}) const;
 
   private:
-    std::vector<std::string> Environment() const;
     const Desktop& desktop_;
     test::TempDir dir_;
     std::string update_host_;
+    std::string bus_address_;
 };
 
 std::string BinDir();

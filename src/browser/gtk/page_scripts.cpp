@@ -3,18 +3,17 @@
 namespace kelvra::browser::gtk {
 
 const char* ExternalObjectScript() {
-    // The channel name is substituted for KELVRA_CHANNEL by the backend.
+    // The native call's global name is substituted for KELVRA_INVOKE by the backend.
     return R"JS((function () {
   'use strict';
-  var handlers = window.webkit && window.webkit.messageHandlers;
-  var channel = handlers && handlers.KELVRA_CHANNEL;
-  if (!channel) return;
-  // Captured now, so that page scripts replacing them later change nothing here.
-  var post = channel.postMessage.bind(channel);
+  // The extension's native call, taken before any page script runs and gone from the window.
+  var invoke = window.KELVRA_INVOKE;
+  delete window.KELVRA_INVOKE;
+  if (typeof invoke !== 'function') return;
   var stringify = JSON.stringify, parse = JSON.parse, isInteger = Number.isInteger;
+  var PageError = Error;
   var NO_MEMBER = "Object doesn't support this property or method";
   var BAD_COUNT = 'Wrong number of arguments or invalid property assignment';
-  var KIND_NAMES = { 1: 'Null', 3: 'Integer', 5: 'Double', 9: 'Dispatch', 11: 'Boolean' };
 
   // The automation kind a script value arrives as: the OLE VARIANT type number.
   function kindOf(value) {
@@ -31,30 +30,20 @@ const char* ExternalObjectScript() {
     }
   }
 
-  // Only text and empty values can become course text.
-  function checkText(kind) {
-    if (kind === 0 || kind === 8) return;
-    if (kind === 9) throw new Error('Invalid variant operation');
-    throw new Error('Could not convert variant of type (' + KIND_NAMES[kind] +
-                    ') into type (OleStr)');
-  }
-
   function CreateVantle(crs_id, crs_name, crs_classify, crs_username, crs_knowid, crs_url) {
-    if (arguments.length !== 6) throw new Error(BAD_COUNT);
+    if (arguments.length !== 6) throw new PageError(BAD_COUNT);
     var args = [];
     for (var i = 0; i < 6; ++i) {
       var kind = kindOf(arguments[i]);
       args.push(kind === 8 ? { vt: 8, text: arguments[i] } : { vt: kind });
     }
-    for (var j = 0; j < 6; ++j) checkText(args[j].vt);
-    post(stringify({ member: 'CreateVantle', args: args })).then(function (reply) {
-      var answer = parse(reply);
-      if (!answer.ok) throw new Error(answer.message);
-    });
+    // Returns once the client has run the hand-off; its failure becomes this call's.
+    var answer = parse(invoke(stringify({ member: 'CreateVantle', args: args })));
+    if (!answer.ok) throw new PageError(answer.message);
   }
 
   function ShowHint(hint_tilte, hint_content) {
-    if (arguments.length !== 2) throw new Error(BAD_COUNT);
+    if (arguments.length !== 2) throw new PageError(BAD_COUNT);
   }
 
   var members = { createvantle: CreateVantle, showhint: ShowHint };

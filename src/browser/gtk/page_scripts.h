@@ -11,9 +11,10 @@ inline constexpr const char* kHostWorld = "kelvra-host";
 // "complete\n<address>" for a frame, "title\n<title>" for the top document.
 inline constexpr const char* kFrameChannel = "kelvraFrame";
 
-// window.external in the page's own world. The property, the member lookup (any letter case),
-// the argument counts and the argument kinds are answered inside the page; only the hand-off
-// of CreateVantle is posted, as JSON, to the channel named channel (with reply).
+// window.external in the page's own world. The property, the member lookup (any letter case)
+// and the argument counts are answered inside the page; CreateVantle hands its six values and
+// their kinds, as JSON, to the native call the web process extension leaves, which returns
+// the client's reply once the hand-off has run.
 const char* ExternalObjectScript();
 
 // Reports every frame's document on kFrameChannel: "navigate" when the document starts,

@@ -1,6 +1,7 @@
 #include "browser/gtk/webkit_backend.h"
 
 #include "browser/doc_host.h"
+#include "browser/gtk/external_channel.h"
 #include "browser/gtk/webkit_browser.h"
 
 namespace kelvra::browser::gtk {
@@ -34,6 +35,36 @@ std::optional<std::string> AskWithSaveDialog(GtkWidget* view, const std::string&
     return path;
 }
 
+std::string DefaultExtensionsDir() {
+    char* exe = g_file_read_link("/proc/self/exe", nullptr);
+    if (!exe)
+        return {};
+    char* bin = g_path_get_dirname(exe);
+    char* prefix = g_path_get_dirname(bin);
+    char* dir = g_build_filename(prefix, "lib", "kelvraedu", "web-extensions", nullptr);
+    std::string out = dir;
+    g_free(dir);
+    g_free(prefix);
+    g_free(bin);
+    g_free(exe);
+    return out;
+}
+
+// Web processes load the extension and reach the client's channel at the address given to
+// them at their start; both must be set before the first web process starts.
+void PrepareWebProcesses(const std::string& extensions_dir) {
+    static bool prepared = false;
+    if (prepared)
+        return;
+    prepared = true;
+    const std::string& address = StartExternalChannel(WebKitBrowser::AnswerExternal);
+    WebKitWebContext* context = webkit_web_context_get_default();
+    webkit_web_context_set_web_extensions_directory(
+        context, extensions_dir.empty() ? DefaultExtensionsDir().c_str() : extensions_dir.c_str());
+    webkit_web_context_set_web_extensions_initialization_user_data(
+        context, g_variant_new_string(address.c_str()));
+}
+
 class WebKitBackend final : public BrowserBackend {
   public:
     explicit WebKitBackend(WebKitBackendOptions options) : options_(std::move(options)) {
@@ -41,6 +72,7 @@ class WebKitBackend final : public BrowserBackend {
             options_.open_externally = OpenWithDesktop;
         if (!options_.choose_download_path)
             options_.choose_download_path = AskWithSaveDialog;
+        PrepareWebProcesses(options_.web_extensions_dir);
         download_handler_ = g_signal_connect(webkit_web_context_get_default(), "download-started",
                                              G_CALLBACK(OnDownloadStarted), nullptr);
     }

@@ -16,8 +16,13 @@ namespace kelvra::browser::gtk {
 
 struct WebKitBackendOptions {
     // The native side of window.external: a hand-off message (JSON) in, the reply (JSON)
-    // out. Without one, pages still get window.external and every hand-off is refused.
+    // out, answered while the page's call waits. Without one, pages still get window.external
+    // and every hand-off is refused.
     std::function<std::string(std::string_view message)> external_handler;
+    // The folder holding the web process extension that gives pages their synchronous
+    // window.external call. Default: lib/kelvraedu/web-extensions beside the executable's
+    // folder (bin/), as installed and as built.
+    std::string web_extensions_dir;
     // Opens an address that a new-window request left to the platform (no window took it
     // and it was not cancelled). Default: the desktop's default browser.
     std::function<void(const std::string& url)> open_externally;
@@ -27,6 +32,7 @@ struct WebKitBackendOptions {
         choose_download_path;
 };
 
+// The first backend made in the process settles the web processes' extension folder.
 std::unique_ptr<BrowserBackend> MakeBrowserBackend(WebKitBackendOptions options = {});
 
 // The WebKitWebView of a browser made by this backend, for packing into its form; null when

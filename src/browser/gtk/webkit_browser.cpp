@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "browser/doc_host.h"
+#include "browser/gtk/external_channel.h"
 #include "browser/gtk/page_scripts.h"
 #include "browser/gtk/webkit_document.h"
 #include "browser/gtk/wheel_rule.h"
@@ -15,7 +16,6 @@ namespace kelvra::browser::gtk {
 namespace {
 
 constexpr HResult kEFail = static_cast<HResult>(0x80004005u);
-constexpr const char* kExternalChannel = "kelvraExternal";
 // The platform's new-window flag for a request the user started.
 constexpr std::uint32_t kNwmfUserInitiated = 0x2;
 // The platform's context-menu kinds.
@@ -29,8 +29,9 @@ std::vector<WebKitBrowser*>& Live() {
 
 std::string ExternalScriptSource() {
     std::string source = ExternalObjectScript();
-    const std::string_view placeholder = "KELVRA_CHANNEL";
-    source.replace(source.find(placeholder), placeholder.size(), kExternalChannel);
+    const std::string_view placeholder = "KELVRA_INVOKE";
+    for (auto at = source.find(placeholder); at != std::string::npos; at = source.find(placeholder))
+        source.replace(at, placeholder.size(), kExternalInvokeGlobal);
     return source;
 }
 
@@ -88,10 +89,6 @@ WebKitBrowser::WebKitBrowser(THostedBrowser& owner, const WebKitBackendOptions& 
                      this);
     webkit_user_content_manager_register_script_message_handler_in_world(content_, kFrameChannel,
                                                                          kHostWorld);
-    g_signal_connect(content_, "script-message-with-reply-received::kelvraExternal",
-                     G_CALLBACK(OnExternalMessage), this);
-    webkit_user_content_manager_register_script_message_handler_with_reply(
-        content_, kExternalChannel, nullptr);
     WebKitUserScript* frames = webkit_user_script_new_for_world(
         FrameReporterScript(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
         WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, kHostWorld, nullptr, nullptr);
@@ -423,28 +420,17 @@ void WebKitBrowser::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptRe
         self->owner_.FireDocumentComplete(nullptr, url);
 }
 
-gboolean WebKitBrowser::OnExternalMessage(WebKitUserContentManager*, JSCValue* value,
-                                          WebKitScriptMessageReply* reply, gpointer data) {
-    auto* self = static_cast<WebKitBrowser*>(data);
-    std::string answer;
-    if (!self->external_) {
-        answer = R"({"ok":false,"message":"The page has no external object"})";
-    } else if (!self->options_.external_handler) {
-        answer = R"({"ok":false,"message":"The client takes no hand-off"})";
-    } else {
-        char* text = jsc_value_to_string(value);
-        const std::string message = text ? text : "";
-        g_free(text);
-        try {
-            answer = self->options_.external_handler(message);
-        } catch (const std::exception& e) {
-            answer = R"({"ok":false,"message":"The hand-off failed"})";
-        }
+std::string WebKitBrowser::AnswerExternal(std::uint64_t page, std::string_view message) {
+    WebKitBrowser* self = nullptr;
+    for (WebKitBrowser* browser : Live()) {
+        if (webkit_web_view_get_page_id(browser->view_) == page)
+            self = browser;
     }
-    JSCValue* result = jsc_value_new_string(jsc_value_get_context(value), answer.c_str());
-    webkit_script_message_reply_return_value(reply, result);
-    g_object_unref(result);
-    return TRUE;
+    if (!self || !self->external_)
+        return R"({"ok":false,"message":"The page has no external object"})";
+    if (!self->options_.external_handler)
+        return R"({"ok":false,"message":"The client takes no hand-off"})";
+    return self->options_.external_handler(message);
 }
 
 }  // namespace kelvra::browser::gtk

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "browser/gtk/webkit_backend.h"
 #include "browser/hosted_browser.h"
@@ -42,6 +43,10 @@ class WebKitBrowser final : public BrowserControl {
     bool HasInPlaceActiveObject() const override { return true; }
     void TranslateAccelerator(const ui::Message&) override {}
 
+    // A page's window.external call from the web process: the reply of the external handler
+    // of the browser showing that page, or a refusal when it has no external object.
+    static std::string AnswerExternal(std::uint64_t page, std::string_view message);
+
     // Called by the backend's download watcher for downloads of this view.
     void DownloadStarted(WebKitDownload* download);
 
@@ -60,8 +65,6 @@ class WebKitBrowser final : public BrowserControl {
                                  gpointer removed, gpointer self);
     static void OnFrameMessage(WebKitUserContentManager* manager, WebKitJavascriptResult* result,
                                gpointer self);
-    static gboolean OnExternalMessage(WebKitUserContentManager* manager, JSCValue* value,
-                                      WebKitScriptMessageReply* reply, gpointer self);
 
     void NewWindowRequested(const std::string& url, std::uint32_t flags);
     void ReportCommandState();

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "client/gtk/desktop_shell.h"
-#include "client/gtk/html_dialog_gtk.h"
 #include "bridge/automation_server.h"
 #include "bridge/external_handler.h"
 #include "bridge/external_object.h"
@@ -15,6 +13,8 @@
 #include "bridge/whiteboard_ports.h"
 #include "browser/gtk/webkit_backend.h"
 #include "browser/hosted_browser.h"
+#include "client/gtk/desktop_shell.h"
+#include "client/gtk/html_dialog_gtk.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
@@ -90,6 +90,7 @@ int RunLinuxClient(std::vector<std::string> args) {
                                bridge::AutomationServerInitializer(std::move(args))};
     const int code = windows::RunClient(ports);
     app.DestroyForms();  // before the browser backend goes
+    bridge::StopAutomationServer();
     return code;
 }
 

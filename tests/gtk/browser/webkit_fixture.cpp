@@ -73,6 +73,8 @@ ui::FormDefinition BrowserForm::Definition(const std::string& class_name) {
 
 WebKitFixture::WebKitFixture(WebKitBackendOptions options) {
     gtk_init(nullptr, nullptr);
+    if (options.web_extensions_dir.empty())
+        options.web_extensions_dir = KELVRA_WEB_EXTENSIONS_DIR;
     backend = MakeBrowserBackend(std::move(options));
 }
 

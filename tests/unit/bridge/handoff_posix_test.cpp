@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "bridge/automation_server.h"
 #include "bridge/external_object.h"
@@ -91,20 +93,19 @@ class PosixHandOffTest : public ::testing::Test {
     LaunchPorts ports_;
 };
 
-TEST_F(PosixHandOffTest, RunningWhiteboardGetsValueThenMessage) {
-    test::ChildProcess board(whiteboard_, {"--record", record_});
+// Like a sent message, each hand-off returns only once the whiteboard has handled it, so two
+// quick hand-offs to a slow whiteboard cannot overwrite each other's value.
+TEST_F(PosixHandOffTest, RunningWhiteboardHandlesEachHandOffBeforeTheCallReturns) {
+    test::ChildProcess board(whiteboard_, {"--record", record_},
+                             {"KELVRA_WHITEBOARD_DELAY_MS=400"});
     ASSERT_TRUE(test::WaitUntil(
         [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) != 0; }, 10s));
 
     LaunchWhiteboard(ports_, Values("a"));
-    // The whiteboard reads the value when the message arrives: the value came first.
-    ASSERT_TRUE(test::WaitUntil([&] { return !Record().empty(); }, 10s));
     EXPECT_EQ(Record(), "3027 \"a&&b&&c&&d&&e&&f&&\"\n");
-    EXPECT_EQ(HandOffValue(), "\"a&&b&&c&&d&&e&&f&&\"");
-
     LaunchWhiteboard(ports_, Values("second"));
-    ASSERT_TRUE(test::WaitUntil([&] { return Record().find("second") != std::string::npos; }, 10s));
     EXPECT_EQ(Record(), "3027 \"a&&b&&c&&d&&e&&f&&\"\n3027 \"second&&b&&c&&d&&e&&f&&\"\n");
+    EXPECT_EQ(HandOffValue(), "\"second&&b&&c&&d&&e&&f&&\"");
     EXPECT_TRUE(boxes_.shown.empty());
     CloseWindow(SystemWhiteboardWindows().Find(kWhiteboardWindowClass));
     EXPECT_EQ(board.Wait(10s), 0);
@@ -141,6 +142,23 @@ TEST_F(PosixHandOffTest, UnopenableHandOffKeyStillSendsTheMessage) {
     }
 }
 
+TEST_F(PosixHandOffTest, TheWaitEndsWhenTheWhiteboardWindowGoesAway) {
+    auto board = std::make_unique<test::ChildProcess>(
+        whiteboard_, std::vector<std::string>{"--record", record_},
+        std::vector<std::string>{"KELVRA_WHITEBOARD_DELAY_MS=600000"});
+    ASSERT_TRUE(test::WaitUntil(
+        [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) != 0; }, 10s));
+    // The value is written just before the message goes: then the whiteboard dies.
+    std::thread killer([&] {
+        test::WaitUntil([&] { return HandOffValue() != "<no key>"; }, 10s);
+        board->Kill();
+    });
+    LaunchWhiteboard(ports_, Values("a"));
+    killer.join();
+    EXPECT_EQ(Record(), "") << "the whiteboard never finished handling it";
+    EXPECT_TRUE(NoWhiteboardWindow());
+}
+
 TEST_F(PosixHandOffTest, WhiteboardNotRunningIsStartedWithCourseText) {
     test::ScopedEnv record_env("KELVRA_WHITEBOARD_RECORD", record_);
     LaunchWhiteboard(ports_, Values("a"));
@@ -159,27 +177,43 @@ TEST_F(PosixHandOffTest, WhiteboardNotRunningIsStartedWithCourseText) {
         [] { return SystemWhiteboardWindows().Find(kWhiteboardWindowClass) == 0; }, 10s));
 }
 
-TEST(PosixAutomationServerTest, RegistrationSwitchesEndTheProcessAndOthersCarryOn) {
+// The switches write and remove the bus activation file, per user or for all users, and end
+// the process; the other modes carry on (here without a bus to offer the class on).
+TEST(PosixAutomationServerTest, RegistrationSwitchesWriteOrRemoveTheActivationFile) {
+    test::TempDir dir;
+    test::ScopedEnv user("XDG_DATA_HOME", dir.File("user"));
+    test::ScopedEnv shared("XDG_DATA_DIRS", dir.File("shared") + ":/usr/share");
+    test::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "");
+    test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path());
+    const std::string user_file =
+        dir.File("user") + "/dbus-1/services/KelvraeduApp.TKelvraAppToIe.service";
+    const std::string shared_file =
+        dir.File("shared") + "/dbus-1/services/KelvraeduApp.TKelvraAppToIe.service";
     struct Case {
         std::vector<std::string> args;
         bool carry_on;
+        bool user_file, shared_file;  // present afterwards
     };
     const Case cases[] = {
-        {{"/REGSERVER"}, false},
-        {{"-unregserver"}, false},
-        {{"-RegServerPerUser"}, false},
-        {{"/UnRegServerPerUser"}, false},
-        {{"-Embedding", "/RegServer"}, true},  // automation mode wins; nothing is registered
-        {{"REGSERVER"}, true},
-        {{"/REGSERVERX"}, true},
-        {{}, true},
+        {{"/REGSERVER"}, false, false, true},
+        {{"-Embedding", "/UnRegServer"}, true, false, true},  // automation mode wins
+        {{"-unregserver"}, false, false, false},
+        {{"-RegServerPerUser"}, false, true, false},
+        {{"REGSERVER"}, true, true, false},
+        {{"/REGSERVERX"}, true, true, false},
+        {{"/UnRegServerPerUser"}, false, false, false},
+        {{"/UnRegServerPerUser"}, false, false, false},  // nothing left to remove: still fine
+        {{}, true, false, false},
     };
     for (const Case& c : cases) {
+        const std::string name = c.args.empty() ? "" : c.args.back();
         const ServerStart start = StartAutomationServer(c.args);
-        EXPECT_EQ(start.carry_on, c.carry_on) << (c.args.empty() ? "" : c.args[0]);
-        EXPECT_EQ(start.exit_code, 0);
+        EXPECT_EQ(start.carry_on, c.carry_on) << name;
+        EXPECT_EQ(start.exit_code, 0) << name;
+        EXPECT_EQ(test::PathExists(user_file), c.user_file) << name;
+        EXPECT_EQ(test::PathExists(shared_file), c.shared_file) << name;
     }
-    EXPECT_TRUE(AutomationTerminationCheck());
+    EXPECT_TRUE(AutomationTerminationCheck()) << "no outside client holds an object";
 }
 
 TEST(PosixExternalObjectTest, EachRequestGetsItsOwnScriptObject) {
