@@ -28,6 +28,7 @@ ui::MessageBoxRequest TerminationQuestion() {
     box.caption = kTerminateCaption;
     box.buttons = ui::MsgButtons::YesNo;
     box.icon = ui::MsgIcon::Warning;
+    box.default_button = 1;  // No: the client keeps serving unless the user insists
     return box;
 }
 

@@ -24,6 +24,8 @@ struct MessageBoxRequest {
     std::string caption;
     MsgButtons buttons = MsgButtons::Ok;
     MsgIcon icon = MsgIcon::None;
+    // The button Enter presses, counted from the first (0, 1, 2).
+    int default_button = 0;
 };
 
 class MessageBoxes {

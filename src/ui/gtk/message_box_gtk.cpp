@@ -80,7 +80,7 @@ class GtkMessageBoxes final : public MessageBoxes {
         for (std::size_t i = 0; i < buttons.size(); ++i) {
             gtk_dialog_add_button(GTK_DIALOG(dialog), buttons[i].label, static_cast<int>(i));
         }
-        gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+        gtk_dialog_set_default_response(GTK_DIALOG(dialog), r.default_button);
         const int response = gtk_dialog_run(GTK_DIALOG(dialog));
         gtk_widget_destroy(dialog);
         if (response >= 0 && static_cast<std::size_t>(response) < buttons.size()) {

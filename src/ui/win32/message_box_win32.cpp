@@ -40,6 +40,17 @@ UINT IconFlags(MsgIcon i) {
     return 0;
 }
 
+UINT DefaultButtonFlag(int index) {
+    switch (index) {
+        case 1:
+            return MB_DEFBUTTON2;
+        case 2:
+            return MB_DEFBUTTON3;
+        default:
+            return MB_DEFBUTTON1;
+    }
+}
+
 MsgResult FromId(int id) {
     switch (id) {
         case IDOK:
@@ -64,7 +75,8 @@ class Win32MessageBoxes final : public MessageBoxes {
     MsgResult Show(const MessageBoxRequest& r) override {
         const int id = MessageBoxW(
             static_cast<HWND>(r.owner), platform::win32::Widen(r.text).c_str(),
-            platform::win32::Widen(r.caption).c_str(), ButtonFlags(r.buttons) | IconFlags(r.icon));
+            platform::win32::Widen(r.caption).c_str(),
+            ButtonFlags(r.buttons) | IconFlags(r.icon) | DefaultButtonFlag(r.default_button));
         return FromId(id);
     }
 };

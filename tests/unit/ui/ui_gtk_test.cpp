@@ -370,5 +370,39 @@ TEST_F(GtkUi, MaximisedFormFillsTheWorkAreaAndRestores) {
     EXPECT_TRUE(WaitFor([&] { return OuterIs(main, 806, 508 + kHeaderBarHeight); })) << last;
 }
 
+// Enter in a system message box presses the button the request names as default.
+TEST_F(GtkUi, EnterInAMessageBoxPressesItsDefaultButton) {
+    const struct {
+        int default_button;
+        MsgResult answer;
+    } cases[] = {{0, MsgResult::Yes}, {1, MsgResult::No}};
+    for (const auto& c : cases) {
+        MessageBoxRequest request;
+        request.text = "继续?";
+        request.caption = "Kelvra教学云客户端";
+        request.buttons = MsgButtons::YesNo;
+        request.default_button = c.default_button;
+        // Once the box runs its own loop, Enter goes to it.
+        bool pressed = false;
+        const guint source = g_timeout_add(
+            20,
+            [](gpointer data) -> gboolean {
+                bool& done = *static_cast<bool*>(data);
+                GList* windows = gtk_window_list_toplevels();
+                for (GList* w = windows; w != nullptr && !done; w = w->next) {
+                    if (GTK_IS_MESSAGE_DIALOG(w->data) &&
+                        gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+                        done = gtk_window_activate_default(GTK_WINDOW(w->data));
+                }
+                g_list_free(windows);
+                return done ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+            },
+            &pressed);
+        EXPECT_EQ(SystemMessageBoxes().Show(request), c.answer) << c.default_button;
+        if (!pressed)
+            g_source_remove(source);
+        EXPECT_TRUE(pressed) << "the box was shown and took Enter";
+    }
+}
 }  // namespace
 }  // namespace kelvra::ui
