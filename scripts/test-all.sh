@@ -18,6 +18,8 @@ if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
 fi
 default_presets="linux $win_presets"
 [ -f tests/fuzz/CMakeLists.txt ] && default_presets="$default_presets fuzz"
+# The Linux suites that do not load WebKit's processes, under ASan, UBSan and LSan.
+default_presets="$default_presets sanitize"
 for entry in ${KELVRA_PRESETS:-$default_presets}; do
   preset=${entry%-build-only}
   echo "=== $preset: configure and build"
@@ -39,7 +41,7 @@ for entry in ${KELVRA_PRESETS:-$default_presets}; do
   echo "=== $preset: test"
   runner=()
   # Linux tests that open windows need a display; the Wine runner starts its own.
-  if [ "$preset" = linux ] && [ -z "${DISPLAY:-}" ]; then
+  if [[ $preset == linux || $preset == sanitize ]] && [ -z "${DISPLAY:-}" ]; then
     runner=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp")
   fi
   if ! "${runner[@]}" ctest --preset "$preset" -j "$jobs"; then failed+=("$preset (tests)"); fi
