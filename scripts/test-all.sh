@@ -24,6 +24,8 @@ fi
 echo "=== win64 tests run under $(/usr/lib/wine/wine64 --version 2>&1) (/usr/lib/wine/wine64)"
 default_presets="linux $win_presets"
 [ -f tests/fuzz/CMakeLists.txt ] && default_presets="$default_presets fuzz"
+# The Linux suites that do not load WebKit's processes, under ASan, UBSan and LSan.
+default_presets="$default_presets sanitize"
 for entry in ${KELVRA_PRESETS:-$default_presets}; do
   preset=${entry%-build-only}
   echo "=== $preset: configure and build"
@@ -45,7 +47,7 @@ for entry in ${KELVRA_PRESETS:-$default_presets}; do
   echo "=== $preset: test"
   runner=()
   # Linux tests that open windows need a display; the Wine runner starts its own.
-  if [ "$preset" = linux ] && [ -z "${DISPLAY:-}" ]; then
+  if [[ $preset == linux || $preset == sanitize ]] && [ -z "${DISPLAY:-}" ]; then
     runner=(xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp")
   fi
   if ! "${runner[@]}" ctest --preset "$preset" -j "$jobs"; then failed+=("$preset (tests)"); fi

@@ -1,5 +1,6 @@
 # The update engine's control-file, version and date readers.
 kelvra_fuzz_target(fuzz_update_readers TEST fuzz_update_readers_smoke SECONDS 15
+    SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/corpus/update_readers
     SOURCES
         ${CMAKE_CURRENT_LIST_DIR}/fuzz_update_readers.cpp
         ${KELVRA_SRC}/update/control_file.cpp

@@ -1,7 +1,10 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -67,6 +70,60 @@ bool RewriteInPlace(const std::string& path, std::string_view bytes) {
     return ::close(fd) == 0 && ok;
 }
 
+// The temporary file of a replacement: path + ".saving." + six letters or digits (mkstemp).
+// Its writer holds an exclusive lock on it until the rename.
+constexpr std::string_view kTemporaryInfix = ".saving.";
+
+bool IsTemporaryOf(std::string_view entry, std::string_view base) {
+    const std::size_t prefix = base.size() + kTemporaryInfix.size();
+    if (entry.size() != prefix + 6 || entry.substr(0, base.size()) != base ||
+        entry.substr(base.size(), kTemporaryInfix.size()) != kTemporaryInfix)
+        return false;
+    for (char c : entry.substr(prefix)) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    }
+    return true;
+}
+
+// A temporary file whose writer died (a killed save) is unlocked: remove it, so that killed
+// saves do not pile up beside the file.
+void RemoveAbandonedTemporaries(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr)
+        return;
+    while (const dirent* e = ::readdir(d)) {
+        if (!IsTemporaryOf(e->d_name, base))
+            continue;
+        const std::string temp = (slash == std::string::npos ? "" : dir) + e->d_name;
+        const int fd = ::open(temp.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(temp.c_str());
+        ::close(fd);
+    }
+    ::closedir(d);
+}
+
+// mkstemp beside path, locked. A sweep may remove the file between its creation and the
+// lock; then it is made again.
+int CreateLockedTemporary(std::string& temp, const std::string& path) {
+    for (;;) {
+        temp = path + std::string(kTemporaryInfix) + "XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0)
+            return fd;
+        struct stat st {};
+        if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0 || st.st_nlink > 0)
+            return fd;
+        ::close(fd);
+    }
+}
+
 class PosixFileSystem final : public FileSystem {
   public:
     char Separator() const override { return '/'; }
@@ -106,8 +163,8 @@ class PosixFileSystem final : public FileSystem {
     void ReplaceAtomically(std::string_view path, std::string_view bytes) override {
         // A symbolic link stays: the new file replaces the file the link points to.
         const std::string p = LinkTarget(std::string(path));
-        std::string temp = p + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
+        std::string temp;
+        const int fd = CreateLockedTemporary(temp, p);
         if (fd < 0) {
             const int err = errno;
             // A folder that takes no new file, holding a writable file: rewrite it in place.
@@ -127,14 +184,16 @@ class PosixFileSystem final : public FileSystem {
             ::umask(mask);
             ::fchmod(fd, 0666 & ~mask);
         }
-        if (::close(fd) != 0 && err == 0)
-            err = errno;
+        // Renamed while still open, so the lock keeps sweeps of other savers away.
         if (err == 0 && ::rename(temp.c_str(), p.c_str()) != 0)
+            err = errno;
+        if (::close(fd) != 0 && err == 0)
             err = errno;
         if (err != 0) {
             ::unlink(temp.c_str());
             ThrowErrno("Cannot create file \"" + p + "\"", err);
         }
+        RemoveAbandonedTemporaries(p);
     }
 
     void AppendFile(std::string_view path, std::string_view bytes) override {

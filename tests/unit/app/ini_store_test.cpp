@@ -74,7 +74,7 @@ TEST(IniStore, Utf16WithOddTrailingByte) {
     test::TempDir dir;
     const std::string path = dir.File("u.ini");
     const std::string le("\xFF\xFE[\0S\0Y\0S\0T\0E\0M\0]\0\n\0w\0e\0b\0r\0o\0o\0t\0=\0\x91\x4E\x01",
-                         41);
+                         39);
     test::WriteBytes(path, le);
     EXPECT_EQ(ReadWebRoot(path), "\xE4\xBA\x91");
 }

@@ -87,5 +87,54 @@ TEST(SingleInstance, SecondCopyShowsMessageAndExitsZeroAndKilledCopyFreesTheGuar
     EXPECT_EQ(ui::ReadScriptRecords(test::ReadBytes(script)).size(), 1u);
 }
 
+TEST(SingleInstance, TwentyCopiesStartedAtOnceLeaveExactlyOneRunning) {
+    constexpr int kCopies = 20;
+    constexpr int kRounds = 10;
+    const std::string probe = test::TestProgram("guard_probe");
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        test::TempDir dir;
+        test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path());
+        std::vector<std::unique_ptr<test::ChildProcess>> copies;
+        for (int i = 0; i < kCopies; ++i) {
+            const std::string n = std::to_string(i);
+            copies.push_back(std::make_unique<test::ChildProcess>(
+                probe, std::vector<std::string>{dir.File("running" + n)},
+                std::vector<std::string>{"KELVRA_DIALOG_SCRIPT=" + dir.File("dialogs" + n)}));
+        }
+        // Every copy but one ends with 0 after its message; the one left holds the guard.
+        auto ended = [&] {
+            int n = 0;
+            for (auto& copy : copies)
+                n += copy->Wait(0ms).has_value() ? 1 : 0;
+            return n;
+        };
+        EXPECT_TRUE(test::WaitUntil([&] { return ended() >= kCopies - 1; }, 120s));
+        int runner = -1;
+        for (int i = 0; i < kCopies; ++i) {
+            const std::string n = std::to_string(i);
+            if (const auto code = copies[i]->Wait(0ms)) {
+                EXPECT_EQ(*code, 0) << "copy " << n;
+                EXPECT_FALSE(test::PathExists(dir.File("running" + n))) << "copy " << n;
+                const auto records =
+                    ui::ReadScriptRecords(test::ReadBytes(dir.File("dialogs" + n)));
+                ASSERT_EQ(records.size(), 1u) << "copy " << n;
+                EXPECT_EQ(records[0].fields.at("text"), "已经有一个Kelvra教学云客户端在运行了!");
+            } else {
+                EXPECT_TRUE(
+                    test::WaitUntil([&] { return test::PathExists(dir.File("running" + n)); }, 30s))
+                    << "copy " << n;
+                EXPECT_FALSE(test::PathExists(dir.File("dialogs" + n))) << "copy " << n;
+                EXPECT_EQ(runner, -1) << "copies " << runner << " and " << n << " both run";
+                runner = i;
+            }
+        }
+        EXPECT_EQ(ended(), kCopies - 1);
+        EXPECT_NE(runner, -1);
+        for (auto& copy : copies)
+            copy->Kill();
+    }
+}
+
 }  // namespace
 }  // namespace kelvra::app

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -7,6 +10,7 @@
 #else
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -144,6 +148,30 @@ TEST(FileSystem, ReplaceAtomicallyWritesWholeFileAndLeavesNoTemporary) {
     EXPECT_FALSE(test::PathExists(file));
     Files().RemoveFile(file);  // a missing file is fine
 }
+
+#ifndef _WIN32
+// A save killed before its rename leaves its temporary file; the next save removes it, but
+// not the temporary file of a save still running (locked), nor files that merely look alike.
+TEST(FileSystem, ReplaceRemovesTheTemporaryFilesOfKilledSavesOnly) {
+    test::TempDir dir;
+    const std::string file = dir.File("sysparams.ini");
+    for (const char* name :
+         {"sysparams.ini.saving.Ab12Cd", "sysparams.ini.saving.Zz9999",
+          "sysparams.ini.saving.12345", "sysparams.ini.backup", "other.ini.saving.Ab12Cd"})
+        test::WriteBytes(dir.File(name), "partial");
+    const int live = ::open(dir.File("sysparams.ini.saving.Zz9999").c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    Files().ReplaceAtomically(file, "new");
+    ::close(live);
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"sysparams.ini", "sysparams.ini.saving.Zz9999",
+                                           "sysparams.ini.saving.12345", "sysparams.ini.backup",
+                                           "other.ini.saving.Ab12Cd"}));
+    EXPECT_EQ(Files().ReadFile(file), "new");
+}
+#endif
 
 TEST(FileSystem, ReplaceIntoMissingFolderThrowsAndCreatesNothing) {
     test::TempDir dir;

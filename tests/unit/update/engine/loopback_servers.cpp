@@ -115,6 +115,8 @@ const char* Reason(int status) {
     switch (status) {
         case 200:
             return "OK";
+        case 302:
+            return "Found";
         case 401:
             return "Unauthorized";
         case 404:
@@ -226,7 +228,17 @@ void LoopbackHttpServer::Handle(Socket client) {
     if (response.send_length)
         head += "Content-Length: " +
                 std::to_string(response.announced_length.value_or(response.body.size())) + "\r\n";
-    head += "\r\n";
+    head += response.extra_headers + "\r\n";
+    if (response.trickle.count() > 0) {
+        const std::string all = head + response.body;
+        std::unique_lock lock(mutex_);
+        for (std::size_t i = 0; i < all.size() && !stop_; ++i) {
+            if (!SendAll(client, &all[i], 1))
+                return;
+            stopped_.wait_for(lock, response.trickle, [this] { return stop_.load(); });
+        }
+        return;
+    }
     if (!SendText(client, head))
         return;
     if (response.stall_after_headers) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -24,6 +25,10 @@ struct HttpResponse {
     bool stall_after_headers = false;
     // When set, a request without exactly this Authorization value gets 401.
     std::string required_authorization;
+    // Raw header lines ("Name: value\r\n" each) sent after the usual ones.
+    std::string extra_headers;
+    // When set, the response goes out one byte per interval, from the status line on.
+    std::chrono::milliseconds trickle{0};
 };
 
 inline HttpResponse Reply(int status, std::string body) {

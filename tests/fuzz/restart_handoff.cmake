@@ -1,0 +1,20 @@
+# The restart program's hand-off file and command line with its component list.
+kelvra_fuzz_target(fuzz_restart_handoff TEST fuzz_restart_handoff_smoke SECONDS 10
+    SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/corpus/restart
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/fuzz_restart_handoff.cpp
+        ${PROJECT_SOURCE_DIR}/tools/restart/restart_program.cpp
+        ${PROJECT_SOURCE_DIR}/tools/restart/restart_posix.cpp
+        ${PROJECT_SOURCE_DIR}/tools/common/tool_common.cpp
+        ${KELVRA_SRC}/update/restart_handoff.cpp
+        ${KELVRA_SRC}/update/update_log.cpp
+        ${KELVRA_SRC}/update/posix/documents_posix.cpp
+        ${KELVRA_SRC}/update/update_date.cpp
+        ${KELVRA_SRC}/update/posix/file_time_posix.cpp
+        ${KELVRA_SRC}/platform/posix/environment_posix.cpp
+        ${KELVRA_SRC}/platform/file_system.cpp
+        ${KELVRA_SRC}/platform/posix/file_system_posix.cpp
+        ${KELVRA_SRC}/platform/posix/code_page_posix.cpp
+        ${KELVRA_SRC}/platform/text.cpp)
+target_include_directories(fuzz_restart_handoff PRIVATE ${PROJECT_SOURCE_DIR}/tools/restart
+                                                        ${PROJECT_SOURCE_DIR}/tools/common)
