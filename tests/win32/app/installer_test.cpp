@@ -84,6 +84,8 @@ void KeepDesktopInPrefix() {
                     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
                     L"Desktop", REG_EXPAND_SZ, desktop.c_str(),
                     static_cast<DWORD>((desktop.size() + 1) * sizeof(wchar_t)));
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"winemenubuilder.exe",
+                    REG_SZ, L"", sizeof(wchar_t));
 }
 
 // Runs the setup program or an uninstaller to its end and answers its exit code.
