@@ -57,6 +57,8 @@ class Win32BrowserControl final : public BrowserControl, private SiteOwner {
     HWND Container() const { return container_; }
     // The platform control itself, for the host's own checks.
     IOleObject* Object() const { return object_.Get(); }
+    // The sink the control raises its events on, for the host's own checks.
+    EventSink* Sink() const { return sink_; }
 
   private:
     // SiteOwner
