@@ -128,6 +128,9 @@ grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null || failed+=("the logi
 wm_class=$(sed -n 's/^StartupWMClass=//p' "$out"/files/usr/share/applications/*.desktop)
 grep -q "\"$wm_class\"\$" "$out/wm-class.txt" || failed+=("StartupWMClass $wm_class is not the window's class")
 [[ $icon == *"_NET_WM_ICON(CARDINAL) = "* ]] || failed+=("the login window shows no icon")
+# Pages get window.external from the web process extension in the program's own folder.
+[ -f "$root/usr/libexec/kelvraedu/web-extensions/libkelvraexternal.so" ] ||
+  failed+=("the web process extension is not beside the installed program")
 echo "package test: $((SECONDS - start)) s; screenshot $out/login.png"
 if [ ${#failed[@]} -gt 0 ]; then
   printf 'FAILED: %s\n' "${failed[@]}"; tail -20 "$out/client.log"; exit 1

@@ -39,13 +39,11 @@ std::string DefaultExtensionsDir() {
     char* exe = g_file_read_link("/proc/self/exe", nullptr);
     if (!exe)
         return {};
-    char* bin = g_path_get_dirname(exe);
-    char* prefix = g_path_get_dirname(bin);
-    char* dir = g_build_filename(prefix, "lib", "kelvraedu", "web-extensions", nullptr);
+    char* folder = g_path_get_dirname(exe);
+    char* dir = g_build_filename(folder, "web-extensions", nullptr);
     std::string out = dir;
     g_free(dir);
-    g_free(prefix);
-    g_free(bin);
+    g_free(folder);
     g_free(exe);
     return out;
 }

@@ -20,8 +20,8 @@ struct WebKitBackendOptions {
     // and every hand-off is refused.
     std::function<std::string(std::string_view message)> external_handler;
     // The folder holding the web process extension that gives pages their synchronous
-    // window.external call. Default: lib/kelvraedu/web-extensions beside the executable's
-    // folder (bin/), as installed and as built.
+    // window.external call. Default: web-extensions in the executable's own folder, as
+    // installed and as built.
     std::string web_extensions_dir;
     // Opens an address that a new-window request left to the platform (no window took it
     // and it was not cancelled). Default: the desktop's default browser.
