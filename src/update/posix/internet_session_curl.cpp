@@ -405,12 +405,6 @@ class CurlPost final : public HttpPostRequest {
         Curl().easy_setopt(e, CURLOPT_HTTPHEADER, list);
         // A redirect to HTTPS is followed; certificate date and name are not checked.
         Curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-        Curl().easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
-        // The receive time-out: a server that sends nothing for that long ends the post.
-        const long quiet_ms = settings_.receive_timeout_ms > 0 ? settings_.receive_timeout_ms
-                                                               : kDefaultReceiveTimeoutMs;
-        Curl().easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        Curl().easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, (quiet_ms + 999) / 1000));
         Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
         Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
         Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);

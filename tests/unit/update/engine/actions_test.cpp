@@ -3,8 +3,6 @@
 // and the remembered address and date in the registry record.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "../../platform/registry_test_keys.h"
 #include "engine_fixture.h"
 #include "platform/registry.h"
@@ -120,26 +118,6 @@ TEST_F(ActionsTest, UnreachableServerIsReportedAndTheHandlerStillDecides) {
     EXPECT_NE(LogText().find("[951] Cannot connect to server for post (Status:16) (Error:5)"),
               std::string::npos);
     EXPECT_EQ(LoggedIds(), (std::vector<int>{951, 948}));
-}
-
-TEST_F(ActionsTest, PostToARedirectLoopOrAStalledServerEnds) {
-    HttpResponse loop = Reply(302, "");
-    loop.extra_headers = "Location: /stats/installed.php\r\n";
-    HttpResponse stalled = Reply(200, "recorded");
-    stalled.stall_after_headers = true;
-    for (const HttpResponse& response : {loop, stalled}) {
-        server_.Serve("/stats/installed.php", response);
-        auto engine = PostingEngine();
-        engine->ReceiveTimeOut = 1000;
-        bool decided = false;
-        engine->OnProcessPostResult = [&](update::TUpdateEngine&, bool&) { decided = true; };
-        const auto started = std::chrono::steady_clock::now();
-        EXPECT_EQ(engine->UpdateActions(), 0);
-        // The stalled server keeps the connection for 20 s; the post gives up long before.
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
-        EXPECT_TRUE(decided);
-        EXPECT_LE(server_.Requests().size(), 25u);
-    }
 }
 
 TEST_F(ActionsTest, NothingIsPostedWithoutServerOrAction) {
