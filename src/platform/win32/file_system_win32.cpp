@@ -54,6 +54,19 @@ bool RewriteInPlace(const std::wstring& path, std::string_view bytes) {
     return ok;
 }
 
+// The full path of a file name; ReplaceFileW refuses a name without a folder under Wine.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size)
+        return path;
+    full.resize(length);
+    return full;
+}
+
 // Sets the hidden, system and not-indexed attributes of path back to those of old.
 void KeepAttributes(const std::wstring& path, DWORD old) {
     constexpr DWORD kKept =
@@ -137,8 +150,8 @@ class Win32FileSystem final : public FileSystem {
         if (err == ERROR_SUCCESS && exists) {
             // ReplaceFileW keeps the old file's attributes and security; the visible ones
             // are set again where an implementation does not carry them over.
-            if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                             nullptr, nullptr)) {
+            if (ReplaceFileW(FullPath(target).c_str(), FullPath(temp).c_str(), nullptr,
+                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
                 temp_left = false;
                 KeepAttributes(target, old_attributes);
             } else {
