@@ -7,6 +7,7 @@ kelvra_fuzz_target(fuzz_restart_handoff TEST fuzz_restart_handoff_smoke SECONDS 
         ${PROJECT_SOURCE_DIR}/tools/restart/restart_posix.cpp
         ${PROJECT_SOURCE_DIR}/tools/common/tool_common.cpp
         ${KELVRA_SRC}/update/restart_handoff.cpp
+        ${KELVRA_SRC}/update/cab_names.cpp
         ${KELVRA_SRC}/update/update_log.cpp
         ${KELVRA_SRC}/update/posix/documents_posix.cpp
         ${KELVRA_SRC}/update/update_date.cpp
