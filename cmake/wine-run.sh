@@ -24,6 +24,13 @@ else
   server=/usr/lib/wine/wineserver32
 fi
 [ -x "$server" ] || server=/usr/lib/wine/wineserver
+# Wine maps a few pages at fixed addresses (the shared user data at 0x7ffe0000) when a process
+# starts. With address-space randomisation a library mapping occasionally lands there first
+# and the new process dies before its program runs ("failed to map the shared user data";
+# a parent's CreateProcess then fails with error 1359). Wine's processes therefore run with
+# randomisation off; the flag is inherited by every process they start.
+norandom=()
+setarch "$(uname -m)" -R true 2>/dev/null && norandom=(setarch "$(uname -m)" -R)
 
 # Becomes the command with the standard streams only (call it in a subshell). The display,
 # the server and Wine's service processes outlive this test: a descriptor they inherited,
@@ -61,7 +68,7 @@ exec 9>"$state/prefix.lock"
 flock 9
 if [ ! -f "$WINEPREFIX/.kelvra-ready" ]; then
   # No Mono or Gecko packages here: keep wineboot from asking for them.
-  WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d" "$loader" wineboot -i >/dev/null 2>&1 || true
+  WINEDLLOVERRIDES="mscoree,mshtml=d;winemenubuilder.exe=d" "${norandom[@]}" "$loader" wineboot -i >/dev/null 2>&1 || true
   "$server" -w
   touch "$WINEPREFIX/.kelvra-ready"
 fi
@@ -69,7 +76,7 @@ fi
 (exec_detached "$server" -p >/dev/null 2>&1 </dev/null) || true
 # Start Wine's own service processes from here with no terminal attached: started by the
 # test program they would inherit CTest's output pipes and keep CTest waiting.
-(exec_detached "$loader" wineboot >/dev/null 2>&1 </dev/null) || true
+(exec_detached "${norandom[@]}" "$loader" wineboot >/dev/null 2>&1 </dev/null) || true
 flock -u 9
 exec 9>&-
-exec "$loader" "$@"
+exec "${norandom[@]}" "$loader" "$@"
