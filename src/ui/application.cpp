@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/error_box.h"
+#include "ui/error_box.h"
 #include "ui/form.h"
 
 namespace kelvra::ui {
@@ -112,7 +112,7 @@ void Application::ShowException(std::exception_ptr error) {
         message = "Unknown error";
     }
     try {
-        app::ShowErrorBox(boxes_, message);
+        ShowErrorBox(boxes_, title_, message);
     } catch (...) {
         // A failing error box must not end the program from inside a handler.
     }

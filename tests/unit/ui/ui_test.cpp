@@ -120,6 +120,7 @@ TEST(HookSlot, AFailingRoutineIsShownAndTheMessagePassesOn) {
 
 TEST(ErrorBox, EscapedHandlerErrorsAreShownAndTheProgramCarriesOn) {
     Fixture f;
+    f.app.SetTitle("Kelvra教学云客户端");
     auto& form = f.app.CreateForm<Plain>(Def("TA"));
     Button button(form, nullptr, "btn");
     button.OnClick = [] { throw Error("Already ends in a full stop."); };

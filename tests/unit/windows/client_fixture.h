@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_identity.h"
 #include "headless_browser.h"
 #include "headless_ui.h"
 #include "platform/code_page.h"
@@ -189,6 +190,9 @@ struct ClientFixture {
         kFallbackRoot,
         "update.kelvra.test"};
     ui::Application app{ui, boxes};  // last: destroys the windows before the ports go
+
+    // The title the entry gives the application; the windows' error boxes carry it.
+    ClientFixture() { app.SetTitle(app::kApplicationTitle); }
 
     std::string ConfigDir() const { return appdata.File("kelvraeduConfig"); }
     std::string SettingsFile() const { return ConfigDir() + Separator() + "sysparams.ini"; }
