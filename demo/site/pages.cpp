@@ -95,7 +95,7 @@ std::string HomePage(const std::string& user) {
                              second + "})\">连续发送两课</button>",
                          500, 130) +
                     Tile("<a id=\"logout\" href=\"/site/logout\">退出登录</a>", 20, 200) +
-                    Tile("<a id=\"expire\" href=\"/site/expire\">会话过期</a>", 260, 200) +
+                    Tile("<a id=\"expire\" href=\"/site/expire\">会话过期</a>", 20, 270) +
                     "<div id=\"result\"></div><script>"
                     "function run(f){var r=document.getElementById('result');"
                     "try{f();r.textContent='ok';document.title='教师首页 – 已发送';}"
