@@ -69,8 +69,8 @@ class Day {
              "the demo whiteboard did not open its window");
         client_ = std::make_unique<test::ChildProcess>(
             "/bin/sh",
-            std::vector<std::string>{"-c", "exec " + Quote(BinDir() + "/kelvraedu") + " 2>" +
-                                               Quote(LogPath())},
+            std::vector<std::string>{
+                "-c", "exec " + Quote(BinDir() + "/kelvraedu") + " 2>" + Quote(LogPath())},
             home_.Environment());
     }
 
@@ -101,9 +101,7 @@ class Day {
     }
 
     // The first sign-in: the main window exists from then on.
-    void FirstSignIn(int settings_trips) {
-        main_id_ = SignIn(0, 0, settings_trips);
-    }
+    void FirstSignIn(int settings_trips) { main_id_ = SignIn(0, 0, settings_trips); }
 
     // Waits for the login window (brought up after login_pages_before login-page loads and
     // checks_before update checks), makes the settings trips, waits for this window's update
@@ -111,59 +109,51 @@ class Day {
     std::string SignIn(int login_pages_before, int checks_before, int settings_trips) {
         Need(test::WaitUntil([&] { return Count(kLoginPage) > login_pages_before; }, kStepDeadline),
              "the login page was not asked for");
-        std::optional<XWindow> login;
-        Need(test::WaitUntil(
-                 [&] {
-                     auto all = VisibleWindows(desktop_, kLoginTitle);
-                     if (all.empty())
-                         return false;
-                     login = all.back();
-                     return true;
-                 },
-                 kStepDeadline),
-             "no login window");
+        const XWindow login = WaitVisible(kLoginTitle, "no login window");
         for (int i = 0; i < settings_trips; ++i)
-            SettingsTrip(*login);
+            SettingsTrip(login);
         Need(test::WaitUntil([&] { return Count(kUpdateCheck) > checks_before; }, kStepDeadline),
              "the login window made no update check");
         const int posts = Count("POST /site/login");
-        Step("the sign-in was not posted", [&] { login->Key("Return"); },
-             [&] { return Count("POST /site/login") > posts; });
-        std::optional<XWindow> main;
-        Need(test::WaitUntil(
-                 [&] {
-                     auto all = VisibleWindows(desktop_, kHomeTitle);
-                     if (all.empty())
-                         return false;
-                     main = all.back();
-                     return true;
-                 },
-                 kStepDeadline),
-             "the home page did not come back after sign-in");
-        Need(test::WaitUntil([&] { return !login->Get() || !login->Get()->viewable; }, 15s),
+        Step(
+            "the sign-in was not posted", [&] { login.Key("Return"); },
+            [&] { return Count("POST /site/login") > posts; });
+        const XWindow main =
+            WaitVisible(kHomeTitle, "the home page did not come back after sign-in");
+        Need(test::WaitUntil([&] { return OffScreen(login); }, kStepDeadline),
              "the login window stayed on screen");
-        return main->id();
+        return main.id();
+    }
+
+    // The newest visible window whose name matches regex.
+    std::optional<XWindow> Newest(const char* regex) const {
+        auto all = VisibleWindows(desktop_, regex);
+        if (all.empty())
+            return std::nullopt;
+        return all.back();
+    }
+    XWindow WaitVisible(const char* regex, const std::string& what) const {
+        std::optional<XWindow> found;
+        Need(test::WaitUntil([&] { return (found = Newest(regex)).has_value(); }, kStepDeadline),
+             what);
+        return *found;
+    }
+    static bool OffScreen(const XWindow& window) {
+        const auto g = window.Get();
+        return !g || !g->viewable;
     }
 
     void SettingsTrip(const XWindow& login) {
         const int saves = settings_saved_;
         const int pages = Count(kLoginPage);
         std::optional<XWindow> dialog;
-        Step("the settings dialog did not open",
-             [&] { Click(login, kLoginWidth - 74, 20); },
-             [&] {
-                 auto all = VisibleWindows(desktop_, kSettingsTitle);
-                 if (all.empty())
-                     return false;
-                 dialog = all.back();
-                 return true;
-             });
+        Step(
+            "the settings dialog did not open", [&] { Click(login, kLoginWidth - 74, 20); },
+            [&] { return (dialog = Newest(kSettingsTitle)).has_value(); });
         // Enter presses the default button: the web root is saved as it stands.
-        Step("the settings dialog did not save", [&] { dialog->Key("Return"); },
-             [&] {
-                 auto g = dialog->Get();
-                 return !g || !g->viewable;
-             });
+        Step(
+            "the settings dialog did not save", [&] { dialog->Key("Return"); },
+            [&] { return OffScreen(*dialog); });
         Need(test::WaitUntil([&] { return Count(kLoginPage) > pages; }, kStepDeadline),
              "the login page did not reload after the settings dialog");
         settings_saved_ = saves + 1;
@@ -185,21 +175,24 @@ class Day {
     void OpenPopup() {
         const std::size_t open = Popups().size();
         const int pages = Count(kLessonPage);
-        Step("no popup opened", [&] { ClickPage(Main(), kTileX, kLessonTileY); },
-             [&] { return Count(kLessonPage) > pages && Popups().size() > open; });
+        Step(
+            "no popup opened", [&] { ClickPage(Main(), kTileX, kLessonTileY); },
+            [&] { return Count(kLessonPage) > pages && Popups().size() > open; });
     }
 
     void ClosePopups() {
         for (const XWindow& popup : Popups()) {
-            Step("a popup did not close", [&] { Click(popup, kPopupWidth - 27, 20); },
-                 [&] { return !popup.Get().has_value(); });
+            Step(
+                "a popup did not close", [&] { Click(popup, kPopupWidth - 27, 20); },
+                [&] { return !popup.Get().has_value(); });
         }
     }
 
     void SendLesson() {
         const int done = Count(kLessonDone);
-        Step("the lesson was not handed over", [&] { ClickPage(Main(), kTileX, kVantleTileY); },
-             [&] { return Count(kLessonDone) > done; });
+        Step(
+            "the lesson was not handed over", [&] { ClickPage(Main(), kTileX, kVantleTileY); },
+            [&] { return Count(kLessonDone) > done; });
     }
 
     // Signs out (or has the session expire) with popups open, then signs in again.
@@ -209,26 +202,16 @@ class Day {
         const std::vector<XWindow> open = Popups();
         const int pages = Count(kLoginPage);
         const int checks = Count(kUpdateCheck);
-        Step(expire ? "the expired session did not end in the login window"
-                    : "signing out did not end in the login window",
-             [&] { ClickPage(Main(), kTileX, expire ? kExpireTileY : kLogoutTileY); },
-             [&] { return Count(kLoginPage) > pages; });
-        Need(test::WaitUntil(
-                 [&] {
-                     auto g = Main().Get();
-                     return g && !g->viewable;
-                 },
-                 kStepDeadline),
+        Step(
+            expire ? "the expired session did not end in the login window"
+                   : "signing out did not end in the login window",
+            [&] { ClickPage(Main(), kTileX, expire ? kExpireTileY : kLogoutTileY); },
+            [&] { return Count(kLoginPage) > pages; });
+        Need(test::WaitUntil([&] { return OffScreen(Main()); }, kStepDeadline),
              "the main window stayed on screen");
-        for (const XWindow& popup : open) {
-            Need(test::WaitUntil(
-                     [&] {
-                         auto g = popup.Get();
-                         return !g || !g->viewable;
-                     },
-                     kStepDeadline),
+        for (const XWindow& popup : open)
+            Need(test::WaitUntil([&] { return OffScreen(popup); }, kStepDeadline),
                  "a popup stayed on screen through the re-login");
-        }
         const std::string main = SignIn(pages, checks, settings_trips);
         Need(main == main_id_, "a different main window came back");
         popups_released_ += static_cast<int>(open.size());
@@ -251,9 +234,7 @@ class Day {
     }
 
     std::string Dialogs() const { return Slurp(home_.DialogScript()); }
-    int LessonsDelivered() const {
-        return CountLines(Slurp(home_.WhiteboardRecord()), "3027 ");
-    }
+    int LessonsDelivered() const { return CountLines(Slurp(home_.WhiteboardRecord()), "3027 "); }
     int settings_saved() const { return settings_saved_; }
     int popups_released() const { return popups_released_; }
 
@@ -345,8 +326,8 @@ std::string DayReport::Table(const DayPlan& plan) const {
     std::string out;
     char line[256];
     const double warm = samples.front().footprint.rss_kb / 1024.0;
-    std::snprintf(line, sizeof line, "%-12s %8s %10s %10s %8s %16s\n", "after", "seconds",
-                  "RSS MB", "delta MB", "ratio", "web processes");
+    std::snprintf(line, sizeof line, "%-12s %8s %10s %10s %8s %16s\n", "after", "seconds", "RSS MB",
+                  "delta MB", "ratio", "web processes");
     out += line;
     for (const PhaseSample& s : samples) {
         const double mb = s.footprint.rss_kb / 1024.0;

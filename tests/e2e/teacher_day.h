@@ -10,11 +10,11 @@
 namespace kelvra::e2e {
 
 struct DayPlan {
-    int popups = 200;          // opened and closed one after the other
-    int sign_outs = 20;        // each with popups open at the time
-    int expiries = 20;         // the same, the session ended by the server
-    int lessons = 500;         // handed to the running whiteboard
-    int settings_trips = 50;   // spread over the login windows of the re-logins
+    int popups = 200;         // opened and closed one after the other
+    int sign_outs = 20;       // each with popups open at the time
+    int expiries = 20;        // the same, the session ended by the server
+    int lessons = 500;        // handed to the running whiteboard
+    int settings_trips = 50;  // spread over the login windows of the re-logins
     int popups_per_relogin = 2;
 
     // The whole day divided by divisor (every count at least one).
@@ -23,7 +23,7 @@ struct DayPlan {
 
 // The client's process tree: its resident memory and its web processes.
 struct Footprint {
-    long rss_kb = 0;     // the client and every descendant
+    long rss_kb = 0;  // the client and every descendant
     int web_processes = 0;
 };
 Footprint MeasureTree(long pid);
@@ -41,12 +41,12 @@ struct DayReport {
     int popups_released = 0;           // open when a re-login hid them
     int relogins = 0;
     int update_checks = 0;
-    int lessons_delivered = 0;         // counted in the whiteboard's record
+    int lessons_delivered = 0;  // counted in the whiteboard's record
     int settings_saved = 0;
     bool client_alive = false;
-    int exit_code = -1;                // of the client closed at the end of the day
-    std::string client_log;            // what the client wrote to its error output
-    std::string dialogs;               // boxes and prompts the client showed
+    int exit_code = -1;      // of the client closed at the end of the day
+    std::string client_log;  // what the client wrote to its error output
+    std::string dialogs;     // boxes and prompts the client showed
 
     const PhaseSample& Sample(const std::string& name) const;
     // Growth in kilobytes per step of a phase, from the sample before it.
