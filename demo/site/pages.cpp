@@ -94,8 +94,10 @@ std::string HomePage(const std::string& user) {
                     Tile("<button id=\"vantle2\" onclick=\"run(function(){" + lesson + ";" +
                              second + "})\">连续发送两课</button>",
                          500, 130) +
+                    // Sign-out and expiry sit in the left column, which a popup centred on the
+                    // main window leaves clear.
                     Tile("<a id=\"logout\" href=\"/site/logout\">退出登录</a>", 20, 200) +
-                    Tile("<a id=\"expire\" href=\"/site/expire\">会话过期</a>", 260, 200) +
+                    Tile("<a id=\"expire\" href=\"/site/expire\">会话过期</a>", 20, 270) +
                     "<div id=\"result\"></div><script>"
                     "function run(f){var r=document.getElementById('result');"
                     "try{f();r.textContent='ok';document.title='教师首页 – 已发送';}"

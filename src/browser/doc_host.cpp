@@ -42,7 +42,7 @@ namespace {
 // and never unwinds into the platform.
 template <class F>
 void CallHostEvent(THostedBrowser& browser, F&& call) {
-    browser.form().app().Guard(std::forward<F>(call));
+    browser.form().app().Guard(browser.form(), std::forward<F>(call));
 }
 
 }  // namespace

@@ -62,7 +62,7 @@ void THostedBrowser::SetDownloadOptions(const DownloadOptions& options) {
 
 template <class F>
 void THostedBrowser::Deliver(F&& call) {
-    form().app().Guard(std::forward<F>(call));
+    form().app().Guard(form(), std::forward<F>(call));
 }
 
 void THostedBrowser::FireNavigateComplete2(DispatchHandle pDisp, std::string& url) {

@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "ui/error_box.h"
@@ -40,6 +41,11 @@ bool Application::RouteMessage(const Message& message) {
     bool handled = false;
     // Copy: the routine may install another occupant while it runs.
     MessageRoutine routine = hook_;
+    const Form* owner = nullptr;
+    for (const auto& form : forms_)
+        if (form.get() == hook_owner_)
+            owner = form.get();
+    RunningHandler running(*this, owner);
     Guard([&] { routine(message, handled); });
     return handled;
 }
@@ -65,11 +71,43 @@ void Application::Adopt(std::unique_ptr<Form> form) {
 
 void Application::RunCreateHandler(Form& form) {
     if (form.OnCreate)
-        Guard([&] { form.OnCreate(); });
+        Guard(form, [&] { form.OnCreate(); });
+}
+
+Application::RunningHandler::RunningHandler(Application& app, const Form* form)
+    : app_(app), form_(form) {
+    app_.running_.push_back(form_);
+}
+
+Application::RunningHandler::~RunningHandler() {
+    auto it = std::find(app_.running_.rbegin(), app_.running_.rend(), form_);
+    if (it != app_.running_.rend())
+        app_.running_.erase(std::next(it).base());
+    // The form's last handler has returned: a pending release can go ahead, at the next
+    // turn, since the caller of this handler may still use the form.
+    if (form_ != nullptr && !app_.HandlerRunning(form_) &&
+        std::find(app_.released_.begin(), app_.released_.end(), form_) != app_.released_.end())
+        app_.backend_.Post([&app = app_] { app.DestroyReleased(); });
+}
+
+bool Application::HandlerRunning(const Form* form) const {
+    return std::find(running_.begin(), running_.end(), form) != running_.end();
 }
 
 void Application::ReleaseForm(Form* form) {
-    backend_.Post([this, form] { DestroyForm(form); });
+    if (!Owns(form) || std::find(released_.begin(), released_.end(), form) != released_.end())
+        return;
+    released_.push_back(form);
+    backend_.Post([this] { DestroyReleased(); });
+}
+
+void Application::DestroyReleased() {
+    std::vector<Form*> ready;
+    for (Form* form : released_)
+        if (!HandlerRunning(form))
+            ready.push_back(form);
+    for (Form* form : ready)
+        DestroyForm(form);
 }
 
 void Application::DestroyForm(Form* form) {
@@ -79,6 +117,7 @@ void Application::DestroyForm(Form* form) {
         return;  // already gone
     std::unique_ptr<Form> doomed = std::move(*it);
     forms_.erase(it);
+    released_.erase(std::remove(released_.begin(), released_.end(), form), released_.end());
     if (main_form_ == form)
         main_form_ = nullptr;
     doomed.reset();
@@ -88,6 +127,8 @@ void Application::DestroyForms() {
     while (!forms_.empty()) {
         std::unique_ptr<Form> doomed = std::move(forms_.back());
         forms_.pop_back();
+        released_.erase(std::remove(released_.begin(), released_.end(), doomed.get()),
+                        released_.end());
         if (main_form_ == doomed.get())
             main_form_ = nullptr;
         doomed.reset();

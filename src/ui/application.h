@@ -62,7 +62,10 @@ class Application {
     // Owned forms still alive, in creation order.
     std::vector<Form*> Forms() const;
     bool Owns(const Form* form) const;
-    // Destroys form once the current handler has returned (a form closing with Free).
+    // Destroys form at a later turn of the loop, once none of its own handlers is running
+    // (one of them may have a nested loop on the stack: a modal run, a message box, a
+    // download that handles messages). Used for a form closing with Free and for windows
+    // hidden for good.
     void ReleaseForm(Form* form);
     // Destroys form now.
     void DestroyForm(Form* form);
@@ -82,11 +85,33 @@ class Application {
             ShowException(std::current_exception());
         }
     }
+    // The same for a handler of form: a released form is not destroyed while it runs.
+    template <class F>
+    void Guard(Form& form, F&& handler) {
+        RunningHandler running(*this, &form);
+        Guard(std::forward<F>(handler));
+    }
     void ShowException(std::exception_ptr error);
 
   private:
+    // Marks a handler of form as running for its lifetime.
+    class RunningHandler {
+      public:
+        RunningHandler(Application& app, const Form* form);
+        ~RunningHandler();
+        RunningHandler(const RunningHandler&) = delete;
+        RunningHandler& operator=(const RunningHandler&) = delete;
+
+      private:
+        Application& app_;
+        const Form* form_;
+    };
+
     void Adopt(std::unique_ptr<Form> form);
     void RunCreateHandler(Form& form);
+    bool HandlerRunning(const Form* form) const;
+    // Destroys the released forms that have no handler running.
+    void DestroyReleased();
 
     Backend& backend_;
     MessageBoxes& boxes_;
@@ -97,6 +122,8 @@ class Application {
     MessageRoutine hook_;
     std::vector<std::unique_ptr<Form>> forms_;
     Form* main_form_ = nullptr;
+    std::vector<const Form*> running_;  // forms whose handlers are on the stack, innermost last
+    std::vector<Form*> released_;       // waiting for their handlers to return
 };
 
 }  // namespace kelvra::ui

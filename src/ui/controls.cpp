@@ -145,7 +145,7 @@ Button::Button(Form& form, Control* parent, std::string name)
 
 void Button::Click() {
     if (OnClick)
-        form().app().Guard([this] { OnClick(); });
+        form().app().Guard(form(), [this] { OnClick(); });
 }
 
 GroupBox::GroupBox(Form& form, Control* parent, std::string name)
@@ -192,7 +192,7 @@ void TitleBar::ClickItem(std::size_t index) {
     if (!item.enabled || !item.visible || !item.on_click)
         return;
     auto handler = item.on_click;
-    form().app().Guard([&] { handler(); });
+    form().app().Guard(form(), [&] { handler(); });
 }
 
 Timer::Timer(Form& form, std::string name, unsigned interval_ms, bool enabled)
@@ -216,7 +216,7 @@ void Timer::SetEnabled(bool enabled) {
 void Timer::Fire() {
     if (!enabled_ || !OnTimer)
         return;
-    form_.app().Guard([this] { OnTimer(); });
+    form_.app().Guard(form_, [this] { OnTimer(); });
 }
 
 }  // namespace kelvra::ui

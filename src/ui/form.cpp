@@ -147,7 +147,7 @@ void Form::Close() {
 
 void Form::SysCommand(std::uint32_t command) {
     if (OnSysCommand)
-        app_.Guard([&] { OnSysCommand(command); });
+        app_.Guard(*this, [&] { OnSysCommand(command); });
     switch (command & 0xFFF0u) {
         case kScMinimize:
             SetState(WindowState::Minimized);

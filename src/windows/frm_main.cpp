@@ -64,8 +64,13 @@ void TFrmMain::FormCreate() {
 }
 
 void TFrmMain::RunLoginWindow() {
+    TFrmLogin* earlier = context_.state.FrmLogin;
     TFrmLogin& login = app().CreateForm<TFrmLogin>(context_);
     context_.state.FrmLogin = &login;
+    // The earlier login window stays hidden for good; releasing it ends its page and web
+    // process, which would otherwise pile up with every re-login.
+    if (earlier != nullptr)
+        app().ReleaseForm(earlier);
     login.Browser1.Navigate(PageAddress(context_, kLoginPath));
     login.ShowModal();  // ended by sign-in or by a terminate request; either way carry on
 }
@@ -119,9 +124,14 @@ void TFrmMain::Browser1ShowContextMenu(browser::THostedBrowser&, std::uint32_t,
 }
 
 void TFrmMain::CloseBrowserWin() {
-    for (ui::Form* form : app().Forms())
-        if (form->ClassName() == "TFrmBrowser")
+    for (ui::Form* form : app().Forms()) {
+        if (form->ClassName() == "TFrmBrowser") {
             form->Hide();
+            // Nothing shows it again: it goes, with its page and web process, once none of
+            // its own handlers is running. Its routine leaves the hook slot with it.
+            app().ReleaseForm(form);
+        }
+    }
 }
 
 void TFrmMain::ApplicationEvents1Message(const ui::Message& Msg, bool& Handled) {

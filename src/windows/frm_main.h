@@ -31,7 +31,7 @@ class TFrmMain final : public ui::Form {
     void Browser1ShowContextMenu(browser::THostedBrowser& Sender, std::uint32_t dwID,
                                  const browser::Point* ppt, void* CommandTarget, void* Context,
                                  browser::HResult& Result);
-    // Hides every popup window.
+    // Hides every popup window and releases it.
     void CloseBrowserWin();
     void ApplicationEvents1Message(const ui::Message& Msg, bool& Handled);
 

@@ -72,6 +72,10 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
     return impl_->exit_code;
 }
 
+long ChildProcess::Id() const {
+    return impl_->pid;
+}
+
 void ChildProcess::Kill() {
     if (impl_->exit_code)
         return;

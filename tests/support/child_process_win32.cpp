@@ -92,6 +92,10 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
     return impl_->exit_code;
 }
 
+long ChildProcess::Id() const {
+    return static_cast<long>(impl_->pi.dwProcessId);
+}
+
 void ChildProcess::Kill() {
     if (impl_->exit_code)
         return;

@@ -64,6 +64,8 @@ class ChildProcess {
     std::optional<int> Wait(std::chrono::milliseconds timeout);
     // Ends the process abruptly (TerminateProcess / SIGKILL) and reaps it.
     void Kill();
+    // The system's process id.
+    long Id() const;
 
   private:
     struct Impl;

@@ -88,7 +88,7 @@ STDMETHODIMP HostSite::GetDropTarget(IDropTarget*, IDropTarget** ppDropTarget) {
     // drop target either way.
     HostAnswer(browser_, [&](THostedBrowser& b) {
         b.form().app().Guard(
-            [&] { Check(owner->WebBrowser().put_RegisterAsDropTarget(VARIANT_TRUE)); });
+            b.form(), [&] { Check(owner->WebBrowser().put_RegisterAsDropTarget(VARIANT_TRUE)); });
         return kSOk;
     });
     return FixedAnswer(HostCall::GetDropTarget);

@@ -226,7 +226,7 @@ void GtkForm::Sync() {
 
 gboolean GtkForm::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     Form& form = static_cast<GtkForm*>(self)->form_;
-    form.app().Guard([&] { form.Close(); });
+    form.app().Guard(form, [&] { form.Close(); });
     return TRUE;  // the form decides: hide, free or end the application
 }
 

@@ -337,13 +337,13 @@ LRESULT Win32Form::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     Application& app = form_.app();
     switch (msg) {
         case WM_CLOSE:
-            app.Guard([&] { form_.Close(); });
+            app.Guard(form_, [&] { form_.Close(); });
             return 0;
         case WM_SYSCOMMAND:
             // The window's own handler first, then the command's default processing.
             if (form_.OnSysCommand) {
                 auto handler = form_.OnSysCommand;
-                app.Guard([&] { handler(static_cast<std::uint32_t>(wp)); });
+                app.Guard(form_, [&] { handler(static_cast<std::uint32_t>(wp)); });
             }
             return DefWindowProcW(hwnd_, msg, wp, lp);
         case WM_SIZE:

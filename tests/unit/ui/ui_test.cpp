@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
+#include <vector>
 
 #include "headless_ui.h"
 #include "platform/error.h"
@@ -196,6 +198,52 @@ TEST(Forms, CloseActionsNoneAndFree) {
     EXPECT_TRUE(f.app.Owns(&gone));
     f.ui.RunPending();
     EXPECT_FALSE(f.app.Owns(&gone));
+}
+
+// A form released while one of its own handlers runs a nested loop (a modal run, a message
+// box, a download handling messages) is destroyed only after that handler has returned,
+// at a later turn: the code that called the handler may still use the form.
+TEST(Forms, AReleasedFormOutlivesItsRunningHandlers) {
+    struct Case {
+        const char* entry;
+        std::function<void(Fixture&, Plain&, const std::function<void()>&)> run;
+    };
+    const std::vector<Case> cases = {
+        {"button click",
+         [](Fixture&, Plain& form, const std::function<void()>& body) {
+             Button button(form, nullptr, "btn");
+             button.OnClick = body;
+             button.Click();
+         }},
+        {"timer",
+         [](Fixture&, Plain& form, const std::function<void()>& body) {
+             Timer timer(form, "timer", 100, true);
+             timer.OnTimer = body;
+             timer.Fire();
+         }},
+        {"hook routine",
+         [](Fixture& f, Plain& form, const std::function<void()>& body) {
+             f.app.InstallMessageHook(&form, [body](const Message&, bool&) { body(); });
+             f.app.RouteMessage(Message{nullptr, kWmKeyDown, 'A', 0});
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry);
+        Fixture f;
+        f.app.CreateForm<Plain>(Def("TMain"));
+        auto& form = f.app.CreateForm<Plain>(Def("TPopup"));
+        bool owned_in_nested_loop = false;
+        c.run(f, form, [&] {
+            f.app.ReleaseForm(&form);
+            f.ui.RunPending();  // the nested loop takes the release's turn
+            owned_in_nested_loop = f.app.Owns(&form);
+        });
+        EXPECT_TRUE(owned_in_nested_loop);
+        EXPECT_TRUE(f.app.Owns(&form)) << "the handler's caller may still use it";
+        f.ui.RunPending();
+        EXPECT_FALSE(f.app.Owns(&form));
+        EXPECT_EQ(f.app.MessageHookOwner(), nullptr);
+    }
 }
 
 TEST(Controls, TitleBarItemsDefaultButtonAndTimer) {

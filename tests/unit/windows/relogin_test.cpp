@@ -50,10 +50,12 @@ TEST(Relogin, LoginAddressInAFrameRunsTheEightStepsInOrder) {
     EXPECT_EQ(trace, expected);
     EXPECT_TRUE(main.Visible());
     EXPECT_NE(f.state.FrmLogin, first_login);
-    EXPECT_TRUE(f.app.Owns(first_login)) << "the earlier login window stays, hidden";
-    EXPECT_FALSE(first_login->Visible());
-    EXPECT_FALSE(popup->Visible()) << "nothing shows a hidden popup again";
-    EXPECT_TRUE(f.app.Owns(popup));
+    // Hidden for good, both are released with their pages at a later turn of the loop.
+    f.ui.RunPending();
+    EXPECT_FALSE(f.app.Owns(first_login)) << "the earlier login window";
+    EXPECT_FALSE(f.app.Owns(popup)) << "the popup hidden by the re-login";
+    EXPECT_EQ(f.state.FrmBrowser, nullptr);
+    EXPECT_TRUE(f.app.Owns(f.state.FrmLogin));
     // The slot keeps the new login window's routine: nothing restores the main window's.
     EXPECT_EQ(hook_during_relogin, f.state.FrmLogin);
     EXPECT_EQ(f.app.MessageHookOwner(), f.state.FrmLogin);
@@ -96,13 +98,21 @@ TEST(CloseBrowserWin, HidesExactlyThePopupWindows) {
     ASSERT_EQ(popups.size(), 2u);
     auto* login = f.state.FrmLogin;
     login->Show();  // a window of another class that happens to be visible
+    ASSERT_EQ(f.app.MessageHookOwner(), popups.back());
     main.CloseBrowserWin();
     for (ui::Form* p : popups) {
         EXPECT_FALSE(p->Visible());
-        EXPECT_TRUE(f.app.Owns(p)) << "hidden, never closed or destroyed";
+        EXPECT_TRUE(f.app.Owns(p)) << "hidden now, destroyed only at a later turn";
     }
+    f.ui.RunPending();
+    for (ui::Form* p : popups)
+        EXPECT_FALSE(f.app.Owns(p)) << "never shown again: released";
+    EXPECT_EQ(f.state.FrmBrowser, nullptr);
+    EXPECT_EQ(f.app.MessageHookOwner(), nullptr) << "the routine left the slot with its window";
+    EXPECT_FALSE(f.app.RouteMessage(ui::Message{nullptr, ui::kWmKeyDown, 'A', 0}));
     EXPECT_TRUE(main.Visible());
     EXPECT_TRUE(login->Visible());
+    EXPECT_TRUE(f.app.Owns(login));
 }
 
 TEST(MainWindow, CaptionFollowsEveryDocumentIncludingFrames) {
