@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <random>
 
+#include "client/update_checker.h"
 #include "engine_fixture.h"
 #include "headless_ui.h"
 #include "platform/error.h"
@@ -15,7 +16,6 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
-#include "client/update_checker.h"
 
 namespace kelvra::test {
 namespace {
