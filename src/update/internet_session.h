@@ -19,6 +19,13 @@ inline constexpr std::uint32_t kInetErrorCannotConnect = 12029;
 inline constexpr std::uint32_t kInetErrorConnectionReset = 12031;
 inline constexpr std::uint32_t kInetErrorUnrecognizedScheme = 12006;
 inline constexpr std::uint32_t kInetErrorInvalidCertificate = 12045;
+inline constexpr std::uint32_t kInetErrorRedirectFailed = 12156;
+
+// Redirections an HTTP request follows before it fails with kInetErrorRedirectFailed.
+inline constexpr int kMaxRedirects = 20;
+// The bounds used when the engine sets no time-out of its own.
+inline constexpr int kDefaultConnectTimeoutMs = 60000;
+inline constexpr int kDefaultReceiveTimeoutMs = 30000;
 
 // The request flags of an HTTP fetch.
 struct RequestFlags {
@@ -37,7 +44,8 @@ class InternetRequest {
     // The Content-Length header as a number; 0 when absent or not a number.
     virtual std::int64_t ContentLength() = 0;
     // Reads up to size bytes; 0 at the end; nullopt on a failed read (the receive
-    // time-out included), with the platform's last error set.
+    // time-out, or a connection that closed before the announced length, included), with
+    // the platform's last error set.
     virtual std::optional<std::size_t> Read(char* buffer, std::size_t size) = 0;
 };
 
@@ -68,8 +76,9 @@ class HttpConnection {
   public:
     virtual ~HttpConnection() = default;
     // Opens a "POST" request for path (default HTTP version, no referrer, no accept types)
-    // that accepts an invalid certificate date or name and a redirect to HTTPS. Null on
-    // failure, with the last error set.
+    // that accepts an invalid certificate date or name and a redirect to HTTPS. It keeps
+    // the session's time-outs and redirection limit, as a GET does. Null on failure, with
+    // the last error set.
     virtual std::unique_ptr<HttpPostRequest> OpenPost(const std::string& path) = 0;
 };
 
@@ -82,9 +91,10 @@ class InternetSession {
     // Accept an invalid certificate date, name or an unknown certificate authority.
     virtual void IgnoreCertificateErrors() = 0;
     // An HTTP GET that always comes fresh from the server (no cache read or write, a
-    // no-cache pragma) and follows redirections. headers: extra request header lines, each
-    // ended by CR LF. Returns once the response headers are in; null when the request
-    // could not be made (the platform's last error says why).
+    // no-cache pragma) and follows up to kMaxRedirects redirections to HTTP or HTTPS.
+    // headers: extra request header lines, each ended by CR LF. Returns once the response
+    // headers are in, which must be within the connect and receive time-outs together;
+    // null when the request could not be made (the platform's last error says why).
     virtual std::unique_ptr<InternetRequest> OpenUrl(const std::string& url,
                                                      const std::string& headers,
                                                      const RequestFlags& flags) = 0;

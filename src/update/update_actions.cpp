@@ -47,6 +47,10 @@ void TUpdateEngine::DoPostUpdateInfo() {
     if (post.Server.empty() || post.Action.empty())
         return;
     std::unique_ptr<InternetSession> session = internet_->Open(Agent, "");
+    // The engine's time-outs hold for the post too: a server that stalls must not hold the
+    // update (or the sign-in that runs it) without end.
+    if (session)
+        ApplyTimeOuts(*session);
     std::unique_ptr<HttpConnection> connection =
         session ? session->ConnectHttp(post.Server, kPostPort) : nullptr;
     if (!connection) {

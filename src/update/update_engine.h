@@ -277,6 +277,8 @@ class TUpdateEngine {
   protected:
     // Lets the GUI handle the calling thread's pending messages (nothing without a GUI).
     void PumpMessages();
+    // Sets TimeOut and ReceiveTimeOut on session, each only when greater than 0.
+    void ApplyTimeOuts(InternetSession& session) const;
     // The sign-in prompt; false when cancelled.
     bool PromptLogin(const std::string& caption, std::string& user, std::string& password);
     // The control file copy (opened on first use after GetControlFile).

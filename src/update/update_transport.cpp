@@ -135,14 +135,18 @@ int TUpdateEngine::StartConnection() {
         DoStatus(922, "", 1, 0);
         return 2;
     }
-    if (TimeOut > 0)
-        FHint->SetConnectTimeout(TimeOut);
-    if (ReceiveTimeOut > 0)
-        FHint->SetReceiveTimeout(ReceiveTimeOut);
+    ApplyTimeOuts(*FHint);
     if (CertCheck == TUpdateCertCheck::ccDisable)
         FHint->IgnoreCertificateErrors();
     FInProgress = true;
     return 0;
+}
+
+void TUpdateEngine::ApplyTimeOuts(InternetSession& session) const {
+    if (TimeOut > 0)
+        session.SetConnectTimeout(TimeOut);
+    if (ReceiveTimeOut > 0)
+        session.SetReceiveTimeout(ReceiveTimeOut);
 }
 
 int TUpdateEngine::FTPConnect() {

@@ -16,9 +16,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The platform default receive time-out when the engine sets none.
-constexpr int kDefaultReceiveTimeoutMs = 30000;
-constexpr int kDefaultConnectTimeoutMs = 60000;
 constexpr std::size_t kPauseAbove = 256 * 1024;
 
 thread_local std::uint32_t t_last_error = 0;
@@ -38,6 +35,8 @@ std::uint32_t MapCurlError(CURLcode code) {
             return kInetErrorCannotConnect;
         case CURLE_OPERATION_TIMEDOUT:
             return kInetErrorTimeout;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return kInetErrorRedirectFailed;
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CONNECT_ERROR:
             return kInetErrorInvalidCertificate;
@@ -283,6 +282,14 @@ void ApplyCommon(CurlTransfer& t, const SessionSettings& s) {
     }
 }
 
+// Redirections are followed to HTTP or HTTPS only, and at most kMaxRedirects of them.
+void FollowRedirects(CURL* e) {
+    Curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    Curl().easy_setopt(e, CURLOPT_MAXREDIRS, static_cast<long>(kMaxRedirects));
+    Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+}
+
 std::string FtpUrl(const std::string& host, std::uint16_t port, const std::string& path) {
     return "ftp://" + host + ":" + std::to_string(port) + "/" + path;
 }
@@ -376,70 +383,44 @@ class CurlFtp final : public FtpConnection {
     std::string directory_;
 };
 
-// The POST is made whole when it is sent; the answer is then read from memory.
+// A POST driven as a GET is: the same time-outs and redirection limit, its answer read
+// block by block.
 class CurlPost final : public HttpPostRequest {
   public:
     CurlPost(SessionSettings settings, std::string url)
         : settings_(std::move(settings)), url_(std::move(url)) {}
     bool Send(const std::string& headers, const std::string& body) override {
         t_last_error = 0;
-        answer_.clear();
-        offset_ = 0;
-        CURL* e = Curl().easy_init();
-        if (e == nullptr) {
-            t_last_error = kInetErrorConnectionReset;
-            return false;
-        }
-        curl_slist* list = nullptr;
-        ForEachHeaderLine(headers, [&list](const std::string& line) {
-            list = Curl().slist_append(list, line.c_str());
-        });
-        char error[CURL_ERROR_SIZE] = {};
-        Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-        Curl().easy_setopt(e, CURLOPT_ERRORBUFFER, error);
+        body_ = body;  // curl reads the body while the transfer runs
+        transfer_ = std::make_unique<CurlTransfer>();
+        ApplyCommon(*transfer_, settings_);
+        CURL* e = transfer_->easy();
         Curl().easy_setopt(e, CURLOPT_URL, url_.c_str());
-        Curl().easy_setopt(e, CURLOPT_USERAGENT, settings_.agent.c_str());
         Curl().easy_setopt(e, CURLOPT_POST, 1L);
-        Curl().easy_setopt(e, CURLOPT_POSTFIELDS, body.data());
-        Curl().easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        Curl().easy_setopt(e, CURLOPT_HTTPHEADER, list);
+        Curl().easy_setopt(e, CURLOPT_POSTFIELDS, body_.data());
+        Curl().easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
         // A redirect to HTTPS is followed; certificate date and name are not checked.
-        Curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-        Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-        Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        FollowRedirects(e);
         Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 0L);
         Curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 0L);
-        if (settings_.connect_timeout_ms > 0)
-            Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
-                               static_cast<long>(settings_.connect_timeout_ms));
-        Curl().easy_setopt(e, CURLOPT_WRITEFUNCTION, &CurlPost::OnAnswer);
-        Curl().easy_setopt(e, CURLOPT_WRITEDATA, this);
-        const CURLcode code = Curl().easy_perform(e);
-        Curl().slist_free_all(list);
-        Curl().easy_cleanup(e);
-        if (code != CURLE_OK) {
-            t_last_error = MapCurlError(code);
-            t_last_response = error;
+        ForEachHeaderLine(headers, [this](const std::string& line) { transfer_->AddHeader(line); });
+        if (!transfer_->Start()) {
+            transfer_.reset();
             return false;
         }
         return true;
     }
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, answer_.size() - offset_);
-        std::copy_n(answer_.data() + offset_, n, buffer);
-        offset_ += n;
-        return n;
+        if (!transfer_)
+            return 0;
+        return transfer_->Read(buffer, size);
     }
 
   private:
-    static std::size_t OnAnswer(char* data, std::size_t size, std::size_t count, void* self) {
-        static_cast<CurlPost*>(self)->answer_.append(data, size * count);
-        return size * count;
-    }
     SessionSettings settings_;
     std::string url_;
-    std::string answer_;
-    std::size_t offset_ = 0;
+    std::string body_;
+    std::unique_ptr<CurlTransfer> transfer_;
 };
 
 class CurlHttp final : public HttpConnection {
@@ -478,10 +459,7 @@ class CurlSession final : public InternetSession {
         CURL* e = t->easy();
         Curl().easy_setopt(e, CURLOPT_URL, url.c_str());
         Curl().easy_setopt(e, CURLOPT_HTTPGET, 1L);
-        Curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-        Curl().easy_setopt(e, CURLOPT_MAXREDIRS, 20L);
-        Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-        Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        FollowRedirects(e);
         // Fresh content: nothing is cached here, and caches on the way are told not to answer.
         t->AddHeader("Pragma: no-cache");
         t->AddHeader("Cache-Control: no-cache");
@@ -559,6 +537,9 @@ class CurlPlatform final : public InternetPlatform {
                 return "The connection with the server was reset";
             case kInetErrorInvalidCertificate:
                 return "The certificate authority is invalid or incorrect";
+            case kInetErrorRedirectFailed:
+                return "The redirection failed because either the scheme changed or all "
+                       "attempts made to redirect failed";
             default:
                 return {};
         }

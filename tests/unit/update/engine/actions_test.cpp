@@ -3,6 +3,8 @@
 // and the remembered address and date in the registry record.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "../../platform/registry_test_keys.h"
 #include "engine_fixture.h"
 #include "platform/registry.h"
@@ -118,6 +120,35 @@ TEST_F(ActionsTest, UnreachableServerIsReportedAndTheHandlerStillDecides) {
     EXPECT_NE(LogText().find("[951] Cannot connect to server for post (Status:16) (Error:5)"),
               std::string::npos);
     EXPECT_EQ(LoggedIds(), (std::vector<int>{951, 948}));
+}
+
+TEST_F(ActionsTest, PostToARedirectLoopOrAStalledServerEndsWithinTheTimeOuts) {
+    struct Case {
+        const char* name;
+        HttpResponse response;
+        std::size_t requests;
+    };
+    HttpResponse loop = Reply(302, "");
+    loop.extra_headers = "Location: /stats/installed.php\r\n";
+    HttpResponse stalled = Reply(200, "recorded");
+    stalled.stall_after_headers = true;  // the server then holds the connection for 20 s
+    const Case cases[] = {{"redirect loop", loop, update::kMaxRedirects + 1},
+                          {"stalled after the headers", stalled, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_.Serve("/stats/installed.php", c.response);
+        const std::size_t before = server_.Requests().size();
+        auto engine = PostingEngine();
+        engine->ReceiveTimeOut = 1000;
+        bool decided = false;
+        engine->OnProcessPostResult = [&](update::TUpdateEngine&, bool&) { decided = true; };
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(engine->UpdateActions(), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+        EXPECT_TRUE(decided);
+        EXPECT_EQ(engine->PostUpdateInfo().Result(), "");
+        EXPECT_EQ(server_.Requests().size() - before, c.requests);
+    }
 }
 
 TEST_F(ActionsTest, NothingIsPostedWithoutServerOrAction) {

@@ -165,13 +165,20 @@ std::vector<HttpRequestSeen> LoopbackHttpServer::Requests() {
 }
 
 void LoopbackHttpServer::Run() {
+    // Each connection has its own thread, as on a real server: a client that gave up on a
+    // slow answer (one byte a second) does not hold up the next one.
+    std::vector<std::thread> connections;
     while (!stop_) {
         const Socket client = AcceptWithin(listener_);
         if (client < 0)
             continue;
-        Handle(client);
-        CloseSocket(client);
+        connections.emplace_back([this, client] {
+            Handle(client);
+            CloseSocket(client);
+        });
     }
+    for (std::thread& connection : connections)
+        connection.join();
 }
 
 void LoopbackHttpServer::Handle(Socket client) {

@@ -1,5 +1,6 @@
-// Loopback fixture servers for the update engine's tests: a small HTTP server and a small
-// FTP server on 127.0.0.1, each on a free port, served from a thread.
+// Loopback fixture servers for the update engine's tests: a small HTTP server (a thread per
+// connection) and a small FTP server (one connection at a time) on 127.0.0.1, each on a
+// free port.
 #pragma once
 
 #include <atomic>
