@@ -5,6 +5,7 @@
 #include "browser/popup_size.h"
 #include "platform/text.h"
 #include "ui/application.h"
+#include "windows/browser_events.h"
 #include "windows/definitions.h"
 #include "windows/str_to_int.h"
 
@@ -29,21 +30,10 @@ TFrmBrowser::TFrmBrowser(ui::Application& app, WindowsContext& context)
     Browser1.OnCommandStateChange = [this](auto& s, std::int32_t c, bool e) {
         Browser1CommandStateChange(s, c, e);
     };
-    Browser1.OnDocumentComplete = [this](auto& s, auto d, auto& u) {
-        Browser1DocumentComplete(s, d, u);
-    };
     Browser1.OnFileDownload = [this](auto& s, const auto& r, browser::HResult& result) {
         Browser1FileDownload(s, r, result);
     };
-    Browser1.OnNewWindow3 = [this](auto& s, auto& p, bool& c, std::uint32_t f,
-                                   const std::string& ctx, const std::string& url) {
-        Browser1NewWindow3(s, p, c, f, ctx, url);
-    };
-    Browser1.OnGetExternal = [this](auto& s, auto& out) { Browser1GetExternal(s, out); };
-    Browser1.OnShowContextMenu = [this](auto& s, std::uint32_t id, const browser::Point* pt,
-                                        void* target, void* element, browser::HResult& result) {
-        Browser1ShowContextMenu(s, id, pt, target, element, result);
-    };
+    BindCommonBrowserEvents(*this);
     TitleBar1.SetItemClick(kItemBack, [this] { TitleBar1Items0Click(); });
     TitleBar1.SetItemClick(kItemForward, [this] { TitleBar1Items1Click(); });
     TitleBar1.SetItemClick(kItemRefresh, [this] { TitleBar1Items2Click(); });

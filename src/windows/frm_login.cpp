@@ -2,6 +2,7 @@
 
 #include "browser/key_routing.h"
 #include "ui/application.h"
+#include "windows/browser_events.h"
 #include "windows/definitions.h"
 #include "windows/frm_sysset.h"
 
@@ -20,18 +21,7 @@ TFrmLogin::TFrmLogin(ui::Application& app, WindowsContext& context)
     Browser1.OnNavigateComplete2 = [this](auto& s, auto d, auto& u) {
         Browser1NavigateComplete2(s, d, u);
     };
-    Browser1.OnDocumentComplete = [this](auto& s, auto d, auto& u) {
-        Browser1DocumentComplete(s, d, u);
-    };
-    Browser1.OnNewWindow3 = [this](auto& s, auto& p, bool& c, std::uint32_t f,
-                                   const std::string& ctx, const std::string& url) {
-        Browser1NewWindow3(s, p, c, f, ctx, url);
-    };
-    Browser1.OnGetExternal = [this](auto& s, auto& out) { Browser1GetExternal(s, out); };
-    Browser1.OnShowContextMenu = [this](auto& s, std::uint32_t id, const browser::Point* pt,
-                                        void* target, void* element, browser::HResult& result) {
-        Browser1ShowContextMenu(s, id, pt, target, element, result);
-    };
+    BindCommonBrowserEvents(*this);
     // Title bar item 1 (the settings button) runs TitleBar1Items0Click.
     TitleBar1.SetItemClick(1, [this] { TitleBar1Items0Click(); });
     timer_update.OnTimer = [this] { timer_updateTimer(); };

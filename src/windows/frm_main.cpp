@@ -6,6 +6,7 @@
 #include "browser/popup_size.h"
 #include "platform/file_system.h"
 #include "ui/application.h"
+#include "windows/browser_events.h"
 #include "windows/definitions.h"
 #include "windows/frm_browser.h"
 #include "windows/frm_login.h"
@@ -25,18 +26,7 @@ TFrmMain::TFrmMain(ui::Application& app, WindowsContext& context)
     Browser1.OnNavigateComplete2 = [this](auto& s, auto d, auto& u) {
         Browser1NavigateComplete2(s, d, u);
     };
-    Browser1.OnDocumentComplete = [this](auto& s, auto d, auto& u) {
-        Browser1DocumentComplete(s, d, u);
-    };
-    Browser1.OnNewWindow3 = [this](auto& s, auto& p, bool& c, std::uint32_t f,
-                                   const std::string& ctx, const std::string& url) {
-        Browser1NewWindow3(s, p, c, f, ctx, url);
-    };
-    Browser1.OnGetExternal = [this](auto& s, auto& out) { Browser1GetExternal(s, out); };
-    Browser1.OnShowContextMenu = [this](auto& s, std::uint32_t id, const browser::Point* pt,
-                                        void* target, void* element, browser::HResult& result) {
-        Browser1ShowContextMenu(s, id, pt, target, element, result);
-    };
+    BindCommonBrowserEvents(*this);
     OnCreate = [this] { FormCreate(); };
 }
 
