@@ -10,6 +10,7 @@
 #include "bridge/server_switches.h"
 #include "bridge/win32/class_factory.h"
 #include "bridge/win32/class_record.h"
+#include "bridge/win32/interface_pins.h"
 #include "bridge/win32/server_objects.h"
 #include "bridge/win32/server_registration.h"
 #include "kelvraedu_app.h"
@@ -24,6 +25,7 @@ inline constexpr const char* kApplicationErrorCaption = "Application Error";
 
 DWORD g_class_cookie = 0;
 bool g_class_registered = false;
+win32::InterfacePins g_pins;
 
 ServerStart Registration(const StartSwitches& switches) {
     try {
@@ -59,6 +61,7 @@ ServerStart StartAutomationServer(const std::vector<std::string>& args) {
             __uuidof(TKelvraAppToIe), &win32::AppToIeClassFactory::Instance(), CLSCTX_LOCAL_SERVER,
             REGCLS_MULTIPLEUSE | REGCLS_SUSPENDED, &g_class_cookie))) {
         g_class_registered = true;
+        g_pins.Hold();
         CoResumeClassObjects();
     }
     return {};
@@ -83,6 +86,7 @@ bool AutomationTerminationCheck() {
 void StopAutomationServer() {
     if (g_class_registered) {
         CoRevokeClassObject(g_class_cookie);
+        g_pins.Release();
         g_class_registered = false;
     }
 }

@@ -1,7 +1,11 @@
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/file_system.h"
@@ -54,7 +58,7 @@ bool RewriteInPlace(const std::wstring& path, std::string_view bytes) {
     return ok;
 }
 
-// The full path of a file name; ReplaceFileW refuses a name without a folder under Wine.
+// The full path of a file name: a rename through a handle takes a fully qualified name.
 std::wstring FullPath(const std::wstring& path) {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0)
@@ -74,6 +78,94 @@ void KeepAttributes(const std::wstring& path, DWORD old) {
     const DWORD now = GetFileAttributesW(path.c_str());
     if (now != INVALID_FILE_ATTRIBUTES && (now & kKept) != (old & kKept))
         SetFileAttributesW(path.c_str(), (now & ~kKept) | (old & kKept));
+}
+
+// The temporary file of a replacement: path + "." + process id + "." + tick count + ".tmp".
+// Its writer holds it open without sharing delete or write access from creation until it
+// has been renamed over path: while that handle is open nobody else can delete it, and when
+// the writer dies (a killed save) the system closes the handle, so the next save can.
+bool IsTemporaryOf(const std::wstring& entry, const std::wstring& base) {
+    if (entry.size() <= base.size() + 1 || entry.compare(0, base.size(), base) != 0 ||
+        entry[base.size()] != L'.')
+        return false;
+    const std::wstring rest = entry.substr(base.size() + 1);
+    const std::size_t dot = rest.find(L'.');
+    if (dot == 0 || dot == std::wstring::npos || rest.size() - dot - 1 <= 4 ||
+        rest.compare(rest.size() - 4, 4, L".tmp") != 0)
+        return false;
+    const std::wstring pid = rest.substr(0, dot);
+    const std::wstring tick = rest.substr(dot + 1, rest.size() - dot - 5);
+    const auto digits = [](const std::wstring& text) {
+        return !text.empty() && std::all_of(text.begin(), text.end(),
+                                            [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+    };
+    return digits(pid) && digits(tick);
+}
+
+// Removes the temporary files of killed saves beside path. One still held by a running save
+// refuses the delete access (sharing violation) and stays.
+void RemoveAbandonedTemporaries(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring dir = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+    const std::wstring base = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L".*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !IsTemporaryOf(found.cFileName, base))
+            continue;
+        HANDLE h = CreateFileW((dir + found.cFileName).c_str(), DELETE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Gives the temporary file the old file's own access list when that list is explicit (not
+// inherited from the folder, which a new file in the same folder inherits anyway). As with
+// a replacement's merge errors, a list that cannot be carried over leaves the folder's.
+void CarrySecurity(const std::wstring& old_file, HANDLE temp) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (GetNamedSecurityInfoW(old_file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+        return;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (dacl && GetSecurityDescriptorControl(sd, &control, &revision) &&
+        (control & SE_DACL_PROTECTED))
+        SetSecurityInfo(temp, SE_FILE_OBJECT,
+                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                        nullptr, dacl, nullptr);
+    LocalFree(sd);
+}
+
+// Renames the open file over target through its own handle, so the writer's hold on it
+// lasts until the rename is done. A reader that has target open makes the rename fail for
+// a moment (access denied or sharing violation): it is retried for up to a second.
+DWORD RenameHeldOver(HANDLE h, const std::wstring& target) {
+    const std::size_t name_bytes = target.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(name_bytes);
+    std::memcpy(info->FileName, target.data(), name_bytes);
+    DWORD err = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size())))
+            return ERROR_SUCCESS;
+        err = GetLastError();
+        if (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION)
+            return err;
+        Sleep(20);
+    }
+    return err;
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -97,8 +189,11 @@ class Win32FileSystem final : public FileSystem {
 
     std::string ReadFile(std::string_view path) const override {
         const std::string p(path);
-        HANDLE h = CreateFileW(Widen(p).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Delete access shared too: a save that has just renamed its new file over this one
+        // still holds it open with delete access for a moment.
+        HANDLE h = CreateFileW(Widen(p).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             ThrowWin32("Cannot open file \"" + p + "\"", GetLastError());
         std::string out;
@@ -120,7 +215,7 @@ class Win32FileSystem final : public FileSystem {
 
     void ReplaceAtomically(std::string_view path, std::string_view bytes) override {
         const std::string p(path);
-        const std::wstring target = Widen(p);
+        const std::wstring target = FullPath(Widen(p));
         const DWORD old_attributes = GetFileAttributesW(target.c_str());
         const bool exists = old_attributes != INVALID_FILE_ATTRIBUTES &&
                             !(old_attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -130,8 +225,8 @@ class Win32FileSystem final : public FileSystem {
         for (unsigned attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
             temp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
                    std::to_wstring(GetTickCount() + attempt) + L".tmp";
-            h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+            h = CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC, FILE_SHARE_READ,
+                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS)
                 break;
         }
@@ -145,31 +240,25 @@ class Win32FileSystem final : public FileSystem {
         DWORD err = ERROR_SUCCESS;
         if (!WriteAll(h, bytes) || !FlushFileBuffers(h))
             err = GetLastError();
-        CloseHandle(h);
-        bool temp_left = true;
-        if (err == ERROR_SUCCESS && exists) {
-            // ReplaceFileW keeps the old file's attributes and security; the visible ones
-            // are set again where an implementation does not carry them over.
-            if (ReplaceFileW(FullPath(target).c_str(), FullPath(temp).c_str(), nullptr,
-                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-                temp_left = false;
-                KeepAttributes(target, old_attributes);
-            } else {
-                err = GetLastError();
-                if (err == ERROR_ACCESS_DENIED && RewriteInPlace(target, bytes))
-                    err = ERROR_SUCCESS;
-            }
-        } else if (err == ERROR_SUCCESS) {
-            if (MoveFileExW(temp.c_str(), target.c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                temp_left = false;
-            else
-                err = GetLastError();
+        if (err == ERROR_SUCCESS && exists)
+            CarrySecurity(target, h);
+        if (err == ERROR_SUCCESS)
+            err = RenameHeldOver(h, target);
+        const bool renamed = err == ERROR_SUCCESS;
+        if (!renamed) {
+            // Deleted through the writer's own handle: nobody else can open it meanwhile.
+            FILE_DISPOSITION_INFO dispose{TRUE};
+            SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
         }
-        if (temp_left)
-            DeleteFileW(temp.c_str());
+        CloseHandle(h);
+        // A file that stays refused (its folder lets nobody delete it) is rewritten in place.
+        if (exists && err == ERROR_ACCESS_DENIED && RewriteInPlace(target, bytes))
+            err = ERROR_SUCCESS;
         if (err != ERROR_SUCCESS)
             ThrowWin32("Cannot create file \"" + p + "\"", err);
+        if (renamed && exists)
+            KeepAttributes(target, old_attributes);
+        RemoveAbandonedTemporaries(target);
     }
 
     void AppendFile(std::string_view path, std::string_view bytes) override {

@@ -1,8 +1,5 @@
-# The settings file under saves killed at random moments (Linux: the Windows save does not
-# yet remove the temporary files of killed saves).
-if(WIN32)
-    return()
-endif()
+# The settings file under saves killed at random moments (SIGKILL on Linux, TerminateProcess
+# under Wine).
 add_executable(settings_saver settings_saver_main.cpp)
 target_link_libraries(settings_saver PRIVATE kelvra_app kelvra_test_support)
 set_target_properties(settings_saver PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

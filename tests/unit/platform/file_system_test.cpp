@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <set>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -149,29 +150,50 @@ TEST(FileSystem, ReplaceAtomicallyWritesWholeFileAndLeavesNoTemporary) {
     Files().RemoveFile(file);  // a missing file is fine
 }
 
-#ifndef _WIN32
 // A save killed before its rename leaves its temporary file; the next save removes it, but
-// not the temporary file of a save still running (locked), nor files that merely look alike.
+// not the temporary file of a save still running (held), nor files that merely look alike.
 TEST(FileSystem, ReplaceRemovesTheTemporaryFilesOfKilledSavesOnly) {
+#ifdef _WIN32
+    const std::vector<std::string> abandoned = {"sysparams.ini.412.90817.tmp",
+                                                "sysparams.ini.7.1.tmp"};
+    const std::string running = "sysparams.ini.413.90818.tmp";
+    const std::vector<std::string> unlike = {"sysparams.ini.41x.9.tmp", "sysparams.ini..9.tmp",
+                                             "sysparams.ini.backup", "other.ini.412.90817.tmp"};
+#else
+    const std::vector<std::string> abandoned = {"sysparams.ini.saving.Ab12Cd"};
+    const std::string running = "sysparams.ini.saving.Zz9999";
+    const std::vector<std::string> unlike = {"sysparams.ini.saving.12345", "sysparams.ini.backup",
+                                             "other.ini.saving.Ab12Cd"};
+#endif
     test::TempDir dir;
     const std::string file = dir.File("sysparams.ini");
-    for (const char* name :
-         {"sysparams.ini.saving.Ab12Cd", "sysparams.ini.saving.Zz9999",
-          "sysparams.ini.saving.12345", "sysparams.ini.backup", "other.ini.saving.Ab12Cd"})
+    std::set<std::string> kept = {"sysparams.ini", running};
+    for (const auto& name : abandoned)
         test::WriteBytes(dir.File(name), "partial");
-    const int live = ::open(dir.File("sysparams.ini.saving.Zz9999").c_str(), O_RDONLY);
+    for (const auto& name : unlike) {
+        test::WriteBytes(dir.File(name), "partial");
+        kept.insert(name);
+    }
+    test::WriteBytes(dir.File(running), "partial");
+#ifdef _WIN32
+    // Held as its writer holds it: no delete or write access shared.
+    HANDLE live = CreateFileW(platform::win32::Widen(dir.File(running)).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(live, INVALID_HANDLE_VALUE);
+    Files().ReplaceAtomically(file, "new");
+    CloseHandle(live);
+#else
+    const int live = ::open(dir.File(running).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(live, LOCK_EX), 0);
     Files().ReplaceAtomically(file, "new");
     ::close(live);
+#endif
     std::set<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         left.insert(e.path().filename().string());
-    EXPECT_EQ(left, (std::set<std::string>{"sysparams.ini", "sysparams.ini.saving.Zz9999",
-                                           "sysparams.ini.saving.12345", "sysparams.ini.backup",
-                                           "other.ini.saving.Ab12Cd"}));
+    EXPECT_EQ(left, kept);
     EXPECT_EQ(Files().ReadFile(file), "new");
 }
-#endif
 
 TEST(FileSystem, ReplaceIntoMissingFolderThrowsAndCreatesNothing) {
     test::TempDir dir;

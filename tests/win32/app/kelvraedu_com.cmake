@@ -7,9 +7,14 @@ if(TARGET kelvraedu)
                                                        ${CMAKE_BINARY_DIR}/bin)
     kelvra_warnings(kelvra_com_client)
     kelvra_add_gtest(kelvraedu_com_test
-        SOURCES kelvraedu_com_test.cpp
+        SOURCES kelvraedu_com_test.cpp client_process.cpp
         LIBS kelvra_platform)
+    # Four outside clients at once against one automation-mode server.
+    kelvra_add_gtest(kelvraedu_com_load_test
+        SOURCES kelvraedu_com_load_test.cpp client_process.cpp
+        LIBS kelvra_platform ole32 uuid psapi ntdll)
     add_dependencies(kelvraedu_com_test kelvraedu kelvra_com_client)
+    add_dependencies(kelvraedu_com_load_test kelvraedu kelvra_com_client)
     # The registration is machine-wide and the client single-instance.
-    set_tests_properties(kelvraedu_com_test PROPERTIES RUN_SERIAL ON)
+    set_tests_properties(kelvraedu_com_test kelvraedu_com_load_test PROPERTIES RUN_SERIAL ON)
 endif()

@@ -4,8 +4,6 @@
 // built for the other bitness (runnable in a 64-bit prefix): it must read the same.
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -14,6 +12,7 @@
 #include <string>
 
 #include "bridge/app_to_ie_members.h"
+#include "client_process.h"
 #include "platform/win32/wide.h"
 #include "test_support.h"
 
@@ -48,40 +47,10 @@ std::optional<std::string> LocalServer(REGSAM view) {
     return read == ERROR_SUCCESS ? std::optional(Narrow(value)) : std::string("<unreadable>");
 }
 
-// Whether a copy of the client's executable is running in this prefix.
-bool ClientRunning() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    bool found = false;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more && !found;
-         more = Process32NextW(snapshot, &entry))
-        found = _wcsicmp(entry.szExeFile, L"kelvraedu.exe") == 0;
-    CloseHandle(snapshot);
-    return found;
-}
-
-int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
-    ChildProcess p(program, args);
-    return p.Wait(120s).value_or(-1);
-}
-
-// Runs a client program; what it read, or what went wrong.
-std::string ClientReads(const std::string& client, const std::string& out) {
-    const int code = RunToEnd(client, {out});
-    const std::string text = PathExists(out) ? ReadBytes(out) : "<nothing written>";
-    return code == 0 ? text : "exit " + std::to_string(code) + ": " + text;
-}
-
 TEST(KelvraeduCom, RegistersInItsOwnViewAndServesOutsideClients) {
     const std::string exe = TestProgram("kelvraedu");
     TempDir dir;
-    // The server COM starts inherits the client's environment: no real update host, and
-    // its boxes go to the script.
-    ScopedEnv appdata("APPDATA", dir.path());
-    ScopedEnv script("KELVRA_DIALOG_SCRIPT", dir.File("dialogs.txt"));
-    ScopedEnv update("KELVRA_DEMO_UPDATE_HOST", "127.0.0.1:1");
-
+    ServerEnvironment environment(dir);
     ASSERT_FALSE(ClientRunning());
     ASSERT_EQ(RunToEnd(exe, {"/REGSERVER"}), 0);
     const auto registered = LocalServer(kOwnView);

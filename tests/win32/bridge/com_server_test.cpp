@@ -167,7 +167,12 @@ class ComServerTest : public ::testing::Test {
         SetSetting("Pid", "");
         ClearHandOff();
     }
-    void TearDown() override { CloseWhiteboards(); }
+    // The class is not left registered to the fixture: later suites in the prefix (the
+    // client's own registration in the other view) look at the same keys.
+    void TearDown() override {
+        CloseWhiteboards();
+        EXPECT_EQ(RunFixture(Fixture(), {"/UNREGSERVER"}), 0);
+    }
 
     std::string Record() {
         return test::PathExists(record_) ? test::ReadBytes(record_) : std::string();
