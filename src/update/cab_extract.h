@@ -9,11 +9,13 @@ namespace kelvra::update {
 // Extracts every file of cabinet below target (an empty target extracts against the current
 // directory), creating the stored subdirectories and giving each file the stored date and
 // time. 0 on success; -1 when the cabinet cannot be opened, is not a cabinet, is damaged, or
-// holds a name that is absolute or climbs out of the target ("..", either separator): such
-// entries are skipped, the rest is extracted, and the result is -1. Files already written stay.
+// holds a name that is absolute, climbs out of the target ("..", either separator) or names
+// the target itself: such entries are skipped, the rest is extracted, and the result is -1.
+// Files already written stay.
 int ExtractCab(const std::string& cabinet, const std::string& target);
 
-// True when a stored cabinet name stays inside the extraction target.
+// True when a stored cabinet name names something inside the extraction target: not
+// absolute, no ".." part, and not the target itself ("." and empty parts only).
 bool IsSafeCabinetName(const std::string& name);
 
 // Expands an SZDD file in place: writes the expanded name (the final "_" replaced by the

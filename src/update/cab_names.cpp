@@ -10,6 +10,9 @@ bool IsSafeCabinetName(const std::string& name) {
         return false;
     if (name.find(':') != std::string::npos)
         return false;  // drive letters, streams
+    // Some part must name a file or folder: a name made only of "." and empty parts is
+    // the target folder itself.
+    bool names_something = false;
     std::size_t start = 0;
     while (start <= name.size()) {
         std::size_t end = name.find_first_of("\\/", start);
@@ -17,9 +20,11 @@ bool IsSafeCabinetName(const std::string& name) {
             end = name.size();
         if (name.compare(start, end - start, "..") == 0)
             return false;
+        if (end > start && name.compare(start, end - start, ".") != 0)
+            names_something = true;
         start = end + 1;
     }
-    return true;
+    return names_something;
 }
 
 }  // namespace kelvra::update

@@ -14,7 +14,8 @@ out=build/fuzz/campaign
 mkdir -p "$out"
 # target:seed folder
 all="fuzz_reg_file:reg fuzz_restart_handoff:restart fuzz_szdd:szdd fuzz_cabinet:cabinet
-fuzz_update_readers:update_readers fuzz_rich_text:rtf fuzz_ini_reader:ini"
+fuzz_update_readers:update_readers fuzz_rich_text:rtf fuzz_ini_reader:ini
+fuzz_page_message:page_message"
 echo "| Target | Executions | Seeds | Added by merge | cov | ft | Result |"
 echo "|---|---|---|---|---|---|---|"
 for entry in $all; do

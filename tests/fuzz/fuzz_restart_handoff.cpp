@@ -1,19 +1,30 @@
 // The restart program's inputs on arbitrary bytes: the hand-off file "KUPDATE.INI" (its log
 // file name) and the command line the engine passes, split into arguments and the
-// component list.
+// component list, whose placement never moves a file from outside the staging folder or to
+// anywhere but inside the application folder.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "fuzz_sandbox.h"
+#include "platform/file_system.h"
 #include "restart_program.h"
 #include "update/restart_handoff.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok)
-        __builtin_trap();
+using kelvra::fuzz::Check;
+
+// path is dir joined with a name that lands strictly below dir (an empty dir is the current
+// folder, so the name must be relative).
+bool LandsBelow(const std::string& dir, const std::string& path) {
+    if (path.compare(0, dir.size(), dir) != 0)
+        return false;
+    const std::string_view rest = std::string_view(path).substr(dir.size());
+    if (dir.empty() && !rest.empty() && (rest[0] == '/' || rest[0] == '\\'))
+        return false;
+    return kelvra::fuzz::DepthBelow(rest) >= 1;
 }
 
 bool IsComponentSeparator(char c) {
@@ -41,6 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (char c : name)
             Check(!IsComponentSeparator(c));
     }
+    // The placement, with a move that only records: every move stays inside both folders,
+    // and the result says whether every component was moved.
+    const std::string app_dir = kelvra::platform::DirectoryOf(request->application, '/');
+    std::size_t moves = 0;
+    const int placed = kelvra::tools::PlaceComponents(
+        *request, app_dir, [&](const std::string& from, const std::string& to) {
+            Check(LandsBelow(request->staging_dir, from));
+            Check(LandsBelow(app_dir, to));
+            ++moves;
+            return true;
+        });
+    Check(placed == (moves == request->components.size() ? 0 : 3));
     // What the engine writes reads back to the same request.
     kelvra::update::RestartCommand command;
     command.process_id = request->process_id;

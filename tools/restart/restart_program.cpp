@@ -64,6 +64,28 @@ std::optional<RestartRequest> ParseRestartArguments(const std::vector<std::strin
     return r;
 }
 
+int PlaceComponents(const RestartRequest& r, const std::string& app_dir,
+                    const ComponentMover& move) {
+    int result = 0;
+    for (const std::string& name : r.components) {
+        // Absolute names and names that climb with ".." would write outside the folder.
+        if (!update::IsSafeCabinetName(name)) {
+            Log("Refused " + name + ": outside the application folder");
+            result = 3;
+            continue;
+        }
+        const std::string from = JoinDir(r.staging_dir, name);
+        const std::string to = JoinDir(app_dir, name);
+        if (move(from, to)) {
+            Log("Moved " + from + " to " + to);
+        } else {
+            Log("Unable to move " + from + " to " + to);
+            result = 3;
+        }
+    }
+    return result;
+}
+
 int RunRestart(const RestartRequest& r) {
     if (r.logging) {
         auto& files = platform::SystemFileSystem();
@@ -85,23 +107,7 @@ int RunRestart(const RestartRequest& r) {
         return 2;
     }
     const std::string app_dir = platform::DirectoryOf(r.application, PathSeparator());
-    int result = 0;
-    for (const std::string& name : r.components) {
-        // Absolute names and names that climb with ".." would write outside the folder.
-        if (!update::IsSafeCabinetName(name)) {
-            Log("Refused " + name + ": outside the application folder");
-            result = 3;
-            continue;
-        }
-        const std::string from = JoinDir(r.staging_dir, name);
-        const std::string to = JoinDir(app_dir, name);
-        if (MoveReplacing(from, to)) {
-            Log("Moved " + from + " to " + to);
-        } else {
-            Log("Unable to move " + from + " to " + to);
-            result = 3;
-        }
-    }
+    const int result = PlaceComponents(r, app_dir, MoveReplacing);
     if (!StartApplication(r.application, r.parameters, app_dir)) {
         Log("Unable to start " + r.application);
         return 4;

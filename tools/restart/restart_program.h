@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,13 @@ bool MoveReplacing(const std::string& from, const std::string& to);
 bool StartApplication(const std::string& application, const std::string& parameters,
                       const std::string& dir);
 char PathSeparator();
+
+// Moves the request's components from its staging directory into app_dir with move (from,
+// to); names that would land anywhere but inside app_dir are refused and logged. 0 when
+// every component was moved, otherwise 3.
+using ComponentMover = std::function<bool(const std::string& from, const std::string& to)>;
+int PlaceComponents(const RestartRequest& request, const std::string& app_dir,
+                    const ComponentMover& move);
 
 // The whole run; the process exit code (0 when everything was done).
 int RunRestart(const RestartRequest& request);

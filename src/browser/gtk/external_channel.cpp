@@ -26,25 +26,9 @@ struct Channel {
     std::string address;
 };
 
-// GDBus has already checked the argument types against the introspection data and that the
-// text is valid UTF-8; only the size is left to judge.
 void OnMethodCall(GDBusConnection*, const char*, const char*, const char*, const char*,
                   GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
-    auto* channel = static_cast<Channel*>(data);
-    guint64 page = 0;
-    const char* message = nullptr;
-    g_variant_get(parameters, "(t&s)", &page, &message);
-    const std::size_t length = std::strlen(message);
-    std::string reply;
-    if (length > kExternalMessageLimit) {
-        reply = R"({"ok":false,"message":"The call is too long"})";
-    } else {
-        try {
-            reply = channel->answer(page, std::string_view(message, length));
-        } catch (const std::exception&) {
-            reply = R"({"ok":false,"message":"The hand-off failed"})";
-        }
-    }
+    const std::string reply = AnswerExternalCall(parameters, static_cast<Channel*>(data)->answer);
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(s)", reply.c_str()));
 }
 
@@ -70,6 +54,20 @@ gboolean OnNewConnection(GDBusServer*, GDBusConnection* connection, gpointer dat
 }
 
 }  // namespace
+
+std::string AnswerExternalCall(GVariant* parameters, const ExternalAnswer& answer) {
+    guint64 page = 0;
+    const char* message = nullptr;
+    g_variant_get(parameters, "(t&s)", &page, &message);
+    const std::size_t length = std::strlen(message);
+    if (length > kExternalMessageLimit)
+        return R"({"ok":false,"message":"The call is too long"})";
+    try {
+        return answer(page, std::string_view(message, length));
+    } catch (const std::exception&) {
+        return R"({"ok":false,"message":"The hand-off failed"})";
+    }
+}
 
 const std::string& StartExternalChannel(ExternalAnswer answer) {
     static Channel* channel = nullptr;

@@ -4,6 +4,8 @@
 // outcome as the call's result. Names below are shared with the extension.
 #pragma once
 
+#include <glib.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,6 +24,11 @@ inline constexpr std::size_t kExternalMessageLimit = 1 << 20;
 
 // Answers one call: the web page's id and the JSON message in, the JSON reply out.
 using ExternalAnswer = std::function<std::string(std::uint64_t page, std::string_view message)>;
+
+// Decodes one Invoke call's parameters (page id and JSON message, which GDBus has already
+// checked against "(ts)", the text for UTF-8) and answers it: a message over the limit is
+// refused unread, and an answer that throws becomes a failure reply.
+std::string AnswerExternalCall(GVariant* parameters, const ExternalAnswer& answer);
 
 // Starts the listening socket once per process (later calls return the same address) and
 // answers every call with answer on the main context. Throws Error when it cannot listen.

@@ -124,7 +124,10 @@ TEST(CabExtract, StoredNameSafety) {
          {Case{"a.txt", true}, Case{"sub\\file.txt", true}, Case{"sub/deeper/x", true},
           Case{"..a\\b..", true}, Case{"..", false}, Case{"..\\x", false}, Case{"../x", false},
           Case{"sub\\..\\..\\x", false}, Case{"sub/../x", false}, Case{"\\x", false},
-          Case{"/etc/x", false}, Case{"C:\\x", false}, Case{"C:x", false}, Case{"", false}}) {
+          Case{"/etc/x", false}, Case{"C:\\x", false}, Case{"C:x", false}, Case{"", false},
+          // The target folder itself is no file inside it.
+          Case{".", false}, Case{"./", false}, Case{".\\.//", false}, Case{"./a", true},
+          Case{"sub/.", true}}) {
         EXPECT_EQ(IsSafeCabinetName(c.name), c.safe) << c.name;
     }
 }

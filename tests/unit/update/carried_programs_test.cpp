@@ -174,8 +174,9 @@ TEST(RestartProgram, RestartsTheApplicationThatWaitedToBeReplaced) {
     EXPECT_NE(ReadBytes(log).find("kusetup: Moved"), std::string::npos);
 }
 
-// Component names that climb out of the application folder or are absolute are refused
-// and logged; the others are moved. No process has the id 2^22 (above any pid_max on Linux;
+// Component names that climb out of the application folder, are absolute or name the
+// folder itself (a move of the staging folder onto it) are refused and logged; the others
+// are moved. No process has the id 2^22 (above any pid_max on Linux;
 // Windows ids of running processes stay far below it).
 TEST(RestartProgram, RefusesComponentsOutsideTheApplicationFolder) {
     const char sep = test::Separator();
@@ -196,14 +197,14 @@ TEST(RestartProgram, RefusesComponentsOutsideTheApplicationFolder) {
     const std::string climbing = std::string("..") + sep + "climb.txt";
     test::ChildProcess restart(test::TestProgram("kusetup"),
                                {"4194304", "L", app_dir + sep + "none.exe", " ", staging,
-                                "good.txt," + climbing + "," + absolute});
+                                ".,good.txt," + climbing + "," + absolute});
     EXPECT_TRUE(restart.Wait(std::chrono::seconds(60)).has_value());
     EXPECT_EQ(ReadBytes(app_dir + sep + "good.txt"), "good.txt");
     EXPECT_FALSE(PathExists(root.File("climb.txt")));
     EXPECT_TRUE(PathExists(climb_source));
     EXPECT_TRUE(PathExists(absolute));
     const std::string text = PathExists(h.log) ? ReadBytes(h.log) : "";
-    for (const std::string& name : {climbing, absolute}) {
+    for (const std::string& name : {std::string("."), climbing, absolute}) {
         EXPECT_NE(text.find("kusetup: Refused " + name + ": outside the application folder"),
                   std::string::npos)
             << text;
