@@ -7,14 +7,5 @@
 # does not end by itself once the last object is released.
 # Usage: bench/com_load/run.sh [BUILD_DIR] [ROUNDS]   (default build/win32, 500)
 set -euo pipefail
-here=$(cd "$(dirname "$0")/../.." && pwd)
-build=$(cd "${1:-build/win32}" && pwd)
-wine_bits=()
-grep -q x86_64 "$build/CMakeCache.txt" && wine_bits=(--win64)
-cd "$build"
-status=0
-KELVRA_COM_LOAD_CALLS=${2:-500} KELVRA_TEST_BIN_DIR="$build/bin" \
-  bash "$here/cmake/wine-run.sh" "${wine_bits[@]}" "$build/bin/kelvraedu_com_load_test.exe" ||
-  status=$?
-bash "$here/cmake/wine-stop.sh" "$build"
-exit $status
+KELVRA_COM_LOAD_CALLS=${2:-500} exec bash "$(dirname "$0")/../run-under-wine.sh" \
+  "${1:-build/win32}" kelvraedu_com_load_test.exe

@@ -8,15 +8,6 @@ set -euo pipefail
 build=${1:-build/linux}
 export KELVRA_SETTINGS_KILL_RUNS=${2:-1000}
 if [ -f "$build/bin/settings_kill_test.exe" ]; then
-  here=$(cd "$(dirname "$0")/../.." && pwd)
-  build=$(cd "$build" && pwd)
-  wine_bits=()
-  grep -q x86_64 "$build/CMakeCache.txt" && wine_bits=(--win64)
-  cd "$build"
-  status=0
-  KELVRA_TEST_BIN_DIR="$build/bin" bash "$here/cmake/wine-run.sh" "${wine_bits[@]}" \
-    "$build/bin/settings_kill_test.exe" || status=$?
-  bash "$here/cmake/wine-stop.sh" "$build"
-  exit $status
+  exec bash "$(dirname "$0")/../run-under-wine.sh" "$build" settings_kill_test.exe
 fi
 KELVRA_TEST_BIN_DIR="$build/bin" exec "$build/bin/settings_kill_test"
