@@ -6,6 +6,7 @@
 #include <string>
 
 #include "e2e_fixture.h"
+#include "loopback_servers.h"
 
 namespace kelvra::e2e {
 namespace {
@@ -277,6 +278,37 @@ TEST_F(ClientE2e, UpdateQuestionNoKeepsTheLoginPageYesStartsTheUpdaterAndEnds) {
     EXPECT_TRUE(test::WaitUntil([&] { return test::PathExists(home.UpdaterLog()); }, 10s));
     EXPECT_TRUE(
         Contains(test::ReadBytes(home.UpdaterLog()), "updater.exe started with 0 arguments"));
+}
+
+// A misbehaving update server at sign-in: the check the login window starts ends by itself
+// and the login window still signs in.
+TEST_F(ClientE2e, UpdateServerFaultsLeaveTheLoginWindowUsable) {
+    constexpr char kPath[] = "/kelvraeduclient/update.inf";
+    test::HttpResponse loop;
+    loop.status = 302;
+    loop.extra_headers = std::string("Location: ") + kPath + "\r\n";
+    test::HttpResponse dies;
+    dies.body = "[update]\nunconditional=1\n";
+    dies.announced_length = 4000;  // the server goes away after the first part
+    test::HttpResponse closes;
+    closes.announced_length = 100;
+    const std::pair<const char*, test::HttpResponse> faults[] = {
+        {"redirect loop", loop},
+        {"dies in the middle", dies},
+        {"closes after the headers", closes}};
+    for (const auto& [name, response] : faults) {
+        SCOPED_TRACE(name);
+        test::LoopbackHttpServer server;
+        server.Serve(kPath, response);
+        home.SetUpdateHost("127.0.0.1:" + std::to_string(server.port()));
+        auto client = home.Start();
+        WaitLogin();
+        EXPECT_TRUE(test::WaitUntil([&] { return !server.Requests().empty(); }, 30s))
+            << "the login window asks the update server";
+        SignIn();
+        EXPECT_FALSE(client->Wait(0ms).has_value()) << "the client runs on";
+        client->Kill();
+    }
 }
 
 }  // namespace
