@@ -29,6 +29,7 @@ ui::MessageBoxRequest TerminationQuestion() {
     box.buttons = ui::MsgButtons::YesNo;
     box.icon = ui::MsgIcon::Warning;
     box.default_button = 1;  // No: the client keeps serving unless the user insists
+    box.task_modal = true;
     return box;
 }
 

@@ -3,8 +3,11 @@
 namespace kelvra::ui {
 
 std::string ErrorBoxText(std::string_view message) {
-    std::string text(message);
-    if (text.empty() || text.back() != '.')
+    const bool ends_in_stop = !message.empty() && message.back() == '.';
+    std::string text;
+    text.reserve(message.size() + 1);
+    text.append(message.data(), message.size());
+    if (!ends_in_stop)
         text.push_back('.');
     return text;
 }

@@ -26,6 +26,9 @@ struct MessageBoxRequest {
     MsgIcon icon = MsgIcon::None;
     // The button Enter presses, counted from the first (0, 1, 2).
     int default_button = 0;
+    // A box with no owner that disables the thread's other windows while it shows (Windows;
+    // a GTK box runs modal to the whole application anyway).
+    bool task_modal = false;
 };
 
 class MessageBoxes {

@@ -14,8 +14,6 @@
 #include "bridge/win32/server_objects.h"
 #include "bridge/win32/server_registration.h"
 #include "kelvraedu_app.h"
-#include "platform/win32/wide.h"
-#include "ui/dialog_script.h"
 #include "ui/message_box.h"
 
 namespace kelvra::bridge {
@@ -70,17 +68,7 @@ ServerStart StartAutomationServer(const std::vector<std::string>& args) {
 bool AutomationTerminationCheck() {
     if (win32::ServerObjectCount() <= 0)
         return true;
-    ui::MessageBoxRequest box;
-    box.text = kTerminateText;
-    box.caption = kTerminateCaption;
-    box.buttons = ui::MsgButtons::YesNo;
-    box.icon = ui::MsgIcon::Warning;
-    if (ui::DialogScript* script = ui::ActiveDialogScript())
-        return script->Show(box) == ui::MsgResult::Yes;
-    // Task-modal with No as the default button: MessageBoxes has no default-button choice.
-    using platform::win32::Widen;
-    return MessageBoxW(nullptr, Widen(box.text).c_str(), Widen(box.caption).c_str(),
-                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_TASKMODAL) == IDYES;
+    return ui::ApplicationMessageBoxes().Show(TerminationQuestion()) == ui::MsgResult::Yes;
 }
 
 void StopAutomationServer() {

@@ -76,7 +76,8 @@ class Win32MessageBoxes final : public MessageBoxes {
         const int id = MessageBoxW(
             static_cast<HWND>(r.owner), platform::win32::Widen(r.text).c_str(),
             platform::win32::Widen(r.caption).c_str(),
-            ButtonFlags(r.buttons) | IconFlags(r.icon) | DefaultButtonFlag(r.default_button));
+            ButtonFlags(r.buttons) | IconFlags(r.icon) | DefaultButtonFlag(r.default_button) |
+                (r.task_modal ? MB_TASKMODAL : 0u));
         return FromId(id);
     }
 };
