@@ -345,6 +345,8 @@ class TUpdateEngine {
     bool FAppComponentLoaded = false;
     std::string FDateCheckFile;
     std::string pending_destination_;  // set by a download that replaced its destination
+    // The most bytes a fetch may bring before it fails; 0 for no bound.
+    std::int64_t download_limit_ = 0;
     bool FDateFromRegistry = false;
     std::optional<PrefixDirectories> prefix_dirs_;
     std::unique_ptr<TLastURLEntry> last_url_entry_;

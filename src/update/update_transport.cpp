@@ -369,7 +369,9 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
         std::vector<char> block(kReadBlock);
         std::int64_t total = 0;
         std::size_t last = 1;
-        while (last > 0 && !cancel) {
+        // An announced length beyond the bound fails before anything is read.
+        read_error = download_limit_ > 0 && size > download_limit_;
+        while (last > 0 && !cancel && !read_error) {
             PumpMessages();
             // Never more than an announced HTTP length: what a server sends beyond it is not
             // part of the file (WinInet on Windows stops there; this keeps it so everywhere).
@@ -380,7 +382,9 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
                     std::min<std::int64_t>(static_cast<std::int64_t>(want), size - total));
             const auto n =
                 want == 0 ? std::optional<std::size_t>(0) : request.Read(block.data(), want);
-            if (!n) {
+            // Past the bound the fetch fails like a broken transfer.
+            if (!n ||
+                (download_limit_ > 0 && total + static_cast<std::int64_t>(*n) > download_limit_)) {
                 read_error = true;
                 break;
             }

@@ -10,6 +10,11 @@
 #include "update/version_info.h"
 
 namespace kelvra::update {
+namespace {
+
+constexpr std::int64_t kMaxControlFileBytes = 1 << 20;
+
+}  // namespace
 
 StringList TextLines(const std::string& bytes) {
     StringList lines;
@@ -88,7 +93,18 @@ int TUpdateEngine::GetControlFile() {
     int result = 0;
     const std::string address = GetControlFileURL();
     const std::string temp_dir = WinTempDir();
-    if (address.empty() || !URLGetFile(HintConnect(), address, temp_dir, false)) {
+    // A control file is a few kilobytes; a server that sends more (an endless body over
+    // plain HTTP) must not fill the temporary folder.
+    bool fetched = false;
+    if (!address.empty()) {
+        download_limit_ = kMaxControlFileBytes;
+        struct Unbound {
+            std::int64_t& limit;
+            ~Unbound() { limit = 0; }
+        } unbound{download_limit_};
+        fetched = URLGetFile(HintConnect(), address, temp_dir, false);
+    }
+    if (!fetched) {
         DoStatus(925, "", 2, 0);
         return 4;
     }

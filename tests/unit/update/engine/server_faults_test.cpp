@@ -1,7 +1,8 @@
 // The update server misbehaving while the control file is fetched: it dies in the middle,
-// loops on redirects, sends a megabyte of headers, trickles one byte a second or closes
-// after the headers. Each check ends within the engine's time-outs, leaves nothing in the
-// temporary folder, and the next check (the next sign-in) works.
+// loops on redirects, sends a megabyte of headers, trickles one byte a second, closes
+// after the headers or sends a body larger than any control file. Each check ends within the
+// engine's time-outs, leaves nothing in the temporary folder, and the next check (the next sign-in)
+// works.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -54,6 +55,11 @@ std::vector<Fault> Faults() {
     HttpResponse closes = Response("");
     closes.announced_length = 100;
     faults.push_back({"closes after the headers", closes, false});
+
+    // A valid control file followed by more than the 1 MB a check fetches, with no length.
+    HttpResponse endless = Response(std::string(kControlFile) + std::string(2 << 20, ';'));
+    endless.send_length = false;
+    faults.push_back({"2 MB without a length", endless, false});
     return faults;
 }
 
