@@ -2,12 +2,15 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/text.h"
@@ -82,7 +85,7 @@ DWORD HeadersLength(const std::wstring& headers) {
     return headers.empty() ? 0 : static_cast<DWORD>(-1);
 }
 
-// What the engine sets on its session; each GET opens a session of its own with it.
+// What the engine sets on its session; requests take it over as well.
 struct SessionOptions {
     std::wstring agent;
     std::wstring proxy;  // empty: the system's Internet configuration
@@ -108,6 +111,16 @@ void ApplyOptions(HINTERNET h, const SessionOptions& o) {
                      SECURITY_FLAG_IGNORE_UNKNOWN_CA);
 }
 
+// How long a caller waits for the response headers: the connect and receive time-outs
+// together (the platform's defaults where none is set).
+std::chrono::milliseconds HeaderDeadline(const SessionOptions& o) {
+    const std::int64_t connect =
+        o.connect_timeout_ms > 0 ? o.connect_timeout_ms : kDefaultConnectTimeoutMs;
+    const std::int64_t receive =
+        o.receive_timeout_ms > 0 ? o.receive_timeout_ms : kDefaultReceiveTimeoutMs;
+    return std::chrono::milliseconds(connect + receive);
+}
+
 HINTERNET OpenSession(const SessionOptions& o) {
     HINTERNET h = InternetOpenW(
         o.agent.c_str(), o.proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY,
@@ -117,88 +130,290 @@ HINTERNET OpenSession(const SessionOptions& o) {
     return h;
 }
 
+std::wstring Part(const wchar_t* text, DWORD length) {
+    return text != nullptr ? std::wstring(text, length) : std::wstring();
+}
+
+// The parts of an address a request needs; the scheme, host and port also say whether a
+// redirection leaves the origin that credentials were given for.
+struct Address {
+    INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring user;
+    std::wstring password;
+    std::wstring path;
+
+    bool SameOrigin(const Address& other) const {
+        return scheme == other.scheme && port == other.port &&
+               CompareStringOrdinal(host.c_str(), -1, other.host.c_str(), -1, TRUE) == CSTR_EQUAL;
+    }
+};
+
+// False with error set when url is not an HTTP or HTTPS address.
+bool CrackHttpUrl(const std::wstring& url, Address& address, DWORD& error) {
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwHostNameLength = parts.dwUserNameLength = parts.dwPasswordLength =
+        parts.dwUrlPathLength = parts.dwExtraInfoLength = 1;
+    if (!IsHttpUrl(url)) {
+        error = kInetErrorUnrecognizedScheme;
+        return false;
+    }
+    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) {
+        error = GetLastError();
+        return false;
+    }
+    address.scheme = parts.nScheme;
+    address.host = Part(parts.lpszHostName, parts.dwHostNameLength);
+    address.port = parts.nPort;
+    address.user = Part(parts.lpszUserName, parts.dwUserNameLength);
+    address.password = Part(parts.lpszPassword, parts.dwPasswordLength);
+    address.path = Part(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                   Part(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (address.path.empty())
+        address.path = L"/";
+    return true;
+}
+
+// headers without its "Authorization" lines.
+std::wstring WithoutAuthorization(const std::wstring& headers) {
+    static constexpr wchar_t kName[] = L"authorization:";
+    constexpr int kNameLength = static_cast<int>(std::size(kName)) - 1;
+    std::wstring out;
+    std::size_t start = 0;
+    while (start < headers.size()) {
+        std::size_t end = headers.find(L"\r\n", start);
+        end = end == std::wstring::npos ? headers.size() : end + 2;
+        const std::wstring line = headers.substr(start, end - start);
+        if (line.size() < static_cast<std::size_t>(kNameLength) ||
+            CompareStringOrdinal(line.c_str(), kNameLength, kName, kNameLength, TRUE) != CSTR_EQUAL)
+            out += line;
+        start = end;
+    }
+    return out == L"\r\n" ? std::wstring() : out;
+}
+
+// The server's last response text on the calling thread.
+std::string ThreadResponseText() {
+    DWORD error = 0;
+    DWORD length = 0;
+    InternetGetLastResponseInfoW(&error, nullptr, &length);
+    if (length == 0)
+        return {};
+    std::vector<wchar_t> buffer(length + 1);
+    length = static_cast<DWORD>(buffer.size());
+    if (!InternetGetLastResponseInfoW(&error, buffer.data(), &length))
+        return {};
+    return U(buffer.data(), length);
+}
+
+// WinInet keeps the response text per thread and HTTP requests run on a worker: the text
+// of the calling thread's last failed request, nullopt when the thread's own text applies
+// (FTP, which runs on the calling thread).
+thread_local std::optional<std::string> t_request_response;
+
 // A request and the connection it was opened on.
 struct Exchange {
     HINTERNET connection = nullptr;
     HINTERNET request = nullptr;
 };
 
-void Close(const Exchange& e) {
-    if (e.request != nullptr)
-        InternetCloseHandle(e.request);
-    if (e.connection != nullptr)
-        InternetCloseHandle(e.connection);
-}
+// What one request sends; a redirection changes the address and may change the rest.
+struct Message {
+    std::wstring method;
+    std::wstring url;
+    std::wstring headers;
+    std::string body;
+    DWORD flags = 0;
+};
 
-std::wstring Part(const wchar_t* text, DWORD length) {
-    return text != nullptr ? std::wstring(text, length) : std::wstring();
-}
+// Runs a request on a worker thread, so that the caller can give up at its deadline:
+// WinInet's receive time-out bounds each receive, not headers that trickle in byte by byte.
+// The worker opens every handle through Adopt; a caller that gives up closes them all,
+// which makes a WinInet call blocked on one of them return, and the worker then stops
+// instead of going on (following a redirection, say) with nobody waiting.
+class Worker {
+  public:
+    Worker(HINTERNET session, SessionOptions options)
+        : session_(session), options_(std::move(options)) {}
 
-// Sends a GET for url over session. The options go on the request before it is sent: Wine
-// takes a request's time-outs only then, and ignores those of a session. Both handles are
-// null on failure, with error set.
-Exchange SendGet(HINTERNET session, const SessionOptions& options, const std::wstring& url,
-                 const std::wstring& headers, DWORD flags, DWORD& error) {
-    URL_COMPONENTSW parts{};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwHostNameLength = parts.dwUserNameLength = parts.dwPasswordLength =
-        parts.dwUrlPathLength = parts.dwExtraInfoLength = 1;
-    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) {
-        error = GetLastError();
+    // Sends message (on first, a request already opened for it, when given) and follows
+    // the redirections; the final exchange, owned by the caller, or null handles with the
+    // calling thread's last error set.
+    static Exchange Run(const std::shared_ptr<Worker>& worker, Message message,
+                        HINTERNET first = nullptr) {
+        worker->Adopt(first);
+        std::thread([worker, message = std::move(message), first]() mutable {
+            worker->Work(std::move(message), first);
+        }).detach();
+        std::vector<HINTERNET> open;
+        {
+            std::unique_lock lock(worker->mutex_);
+            if (worker->finished_.wait_for(lock, HeaderDeadline(worker->options_),
+                                           [&] { return worker->done_; })) {
+                t_request_response = worker->response_text_;
+                if (worker->result_.request == nullptr)
+                    SetLastError(worker->error_);
+                return worker->result_;
+            }
+            worker->abandoned_ = true;
+            open.swap(worker->open_);
+        }
+        t_request_response = std::string();
+        for (HINTERNET h : open)
+            InternetCloseHandle(h);
+        SetLastError(kInetErrorTimeout);
         return {};
     }
-    const std::wstring host = Part(parts.lpszHostName, parts.dwHostNameLength);
-    const std::wstring user = Part(parts.lpszUserName, parts.dwUserNameLength);
-    const std::wstring password = Part(parts.lpszPassword, parts.dwPasswordLength);
-    std::wstring path = Part(parts.lpszUrlPath, parts.dwUrlPathLength) +
-                        Part(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (path.empty())
-        path = L"/";
-    Exchange e;
-    e.connection =
-        InternetConnectW(session, host.c_str(), parts.nPort, user.empty() ? nullptr : user.c_str(),
-                         user.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP,
-                         flags & INTERNET_FLAG_EXISTING_CONNECT, 0);
-    if (e.connection != nullptr)
-        e.request = HttpOpenRequestW(
-            e.connection, L"GET", path.c_str(), nullptr, nullptr, nullptr,
-            flags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0), 0);
-    if (e.request != nullptr) {
-        ApplyOptions(e.request, options);
-        if (HttpSendRequestW(e.request, HeadersOrNull(headers), HeadersLength(headers), nullptr, 0))
-            return e;
-    }
-    error = GetLastError();
-    Close(e);
-    return {};
-}
 
-// Follows the redirections of response (which came from url) with GETs, at most
-// kMaxRedirects of them and only to HTTP or HTTPS. WinInet's own following is switched off
-// (INTERNET_FLAG_NO_AUTO_REDIRECT in flags): Wine's has no limit, so a redirection loop
-// never ended. Returns the final exchange ({null, response} when response is no
-// redirection), or null handles with error set; response stays the caller's to close.
-Exchange FollowRedirects(HINTERNET session, const SessionOptions& options, HINTERNET response,
-                         std::wstring url, const std::wstring& headers, DWORD flags, DWORD& error) {
-    Exchange current{nullptr, response};
-    for (int hops = 0;; ++hops) {
-        if (!IsRedirect(QueryNumber(current.request, HTTP_QUERY_STATUS_CODE)))
-            return current;
-        const std::wstring location = QueryText(current.request, HTTP_QUERY_LOCATION);
-        if (location.empty())
-            return current;
-        if (current.request != response)
-            Close(current);
-        url = CombineUrl(url, location);
-        if (hops == kMaxRedirects || !IsHttpUrl(url)) {
-            error = kInetErrorRedirectFailed;
+  private:
+    // h when the caller still waits; otherwise h is closed and null returned.
+    HINTERNET Adopt(HINTERNET h) {
+        if (h == nullptr)
+            return nullptr;
+        std::unique_lock lock(mutex_);
+        if (abandoned_) {
+            lock.unlock();
+            InternetCloseHandle(h);
+            return nullptr;
+        }
+        open_.push_back(h);
+        return h;
+    }
+
+    // Closes h unless the caller, giving up, already did.
+    void Close(HINTERNET h) {
+        if (h == nullptr)
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            const auto at = std::find(open_.begin(), open_.end(), h);
+            if (at == open_.end())
+                return;
+            open_.erase(at);
+        }
+        InternetCloseHandle(h);
+    }
+
+    void Close(const Exchange& e) {
+        Close(e.request);
+        Close(e.connection);
+    }
+
+    // Opens a request for message on a connection of its own; null handles on failure.
+    Exchange Open(const Message& message, DWORD& error) {
+        Address address;
+        if (!CrackHttpUrl(message.url, address, error))
+            return {};
+        Exchange e;
+        e.connection = Adopt(InternetConnectW(
+            session_, address.host.c_str(), address.port,
+            address.user.empty() ? nullptr : address.user.c_str(),
+            address.user.empty() ? nullptr : address.password.c_str(), INTERNET_SERVICE_HTTP,
+            message.flags & INTERNET_FLAG_EXISTING_CONNECT, 0));
+        if (e.connection != nullptr)
+            e.request = Adopt(HttpOpenRequestW(
+                e.connection, message.method.c_str(), address.path.c_str(), nullptr, nullptr,
+                nullptr,
+                message.flags |
+                    (address.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0),
+                0));
+        if (e.request == nullptr) {
+            error = GetLastError();
+            Close(e);
             return {};
         }
-        current = SendGet(session, options, url, headers, flags, error);
-        if (current.request == nullptr)
-            return {};
+        return e;
     }
-}
+
+    // Sends message on request; false with error set.
+    bool Send(HINTERNET request, Message& message, DWORD& error) {
+        // The options go on the request before it is sent: Wine takes a request's time-outs
+        // only then, and ignores those of a session.
+        ApplyOptions(request, options_);
+        if (HttpSendRequestW(request, HeadersOrNull(message.headers),
+                             HeadersLength(message.headers),
+                             message.body.empty() ? nullptr : message.body.data(),
+                             static_cast<DWORD>(message.body.size())))
+            return true;
+        error = GetLastError();
+        if (error == kInetErrorExtended)
+            response_text_ = ThreadResponseText();
+        return false;
+    }
+
+    // Follows the redirections of response (which answered message), at most
+    // kMaxRedirects of them and only to HTTP or HTTPS. WinInet's own following is switched
+    // off (INTERNET_FLAG_NO_AUTO_REDIRECT): Wine's has no limit, and it re-sends
+    // credentials to whatever host a redirection names. As libcurl does, credentials are
+    // dropped once a redirection leaves the scheme, host and port they were given for; a
+    // POST stays a POST on 307 and 308 and becomes a GET otherwise.
+    Exchange Follow(Exchange current, Message message, DWORD& error) {
+        Address origin;
+        CrackHttpUrl(message.url, origin, error);
+        for (int hops = 0;; ++hops) {
+            const DWORD status = QueryNumber(current.request, HTTP_QUERY_STATUS_CODE);
+            if (!IsRedirect(status))
+                return current;
+            const std::wstring location = QueryText(current.request, HTTP_QUERY_LOCATION);
+            if (location.empty())
+                return current;
+            Close(current);
+            message.url = CombineUrl(message.url, location);
+            Address next;
+            if (hops == kMaxRedirects || !IsHttpUrl(message.url) ||
+                !CrackHttpUrl(message.url, next, error)) {
+                error = kInetErrorRedirectFailed;
+                return {};
+            }
+            if (!next.SameOrigin(origin))
+                message.headers = WithoutAuthorization(message.headers);
+            if (status != 307 && status != 308 && message.method != L"GET") {
+                message.method = L"GET";
+                message.body.clear();
+            }
+            current = Open(message, error);
+            if (current.request == nullptr)
+                return {};
+            if (!Send(current.request, message, error)) {
+                Close(current);
+                return {};
+            }
+        }
+    }
+
+    void Work(Message message, HINTERNET first) {
+        DWORD error = 0;
+        Exchange response;
+        Exchange sent = first != nullptr ? Exchange{nullptr, first} : Open(message, error);
+        if (sent.request != nullptr) {
+            if (Send(sent.request, message, error))
+                response = Follow(sent, std::move(message), error);
+            else
+                Close(sent);
+        }
+        std::lock_guard lock(mutex_);
+        if (abandoned_)
+            return;     // the caller closed what was open
+        open_.clear();  // the caller owns the response now
+        result_ = response;
+        error_ = error;
+        done_ = true;
+        finished_.notify_all();
+    }
+
+    const HINTERNET session_;
+    const SessionOptions options_;
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    std::vector<HINTERNET> open_;
+    bool done_ = false;
+    bool abandoned_ = false;
+    Exchange result_;
+    DWORD error_ = 0;
+    std::string response_text_;
+};
 
 class Handle {
   public:
@@ -219,10 +434,9 @@ class Handle {
 
 class WinInetRequest final : public InternetRequest {
   public:
-    // connection and own_session: what was opened for this request alone, closed after it.
-    explicit WinInetRequest(HINTERNET h, HINTERNET connection = nullptr,
-                            HINTERNET own_session = nullptr)
-        : session_(own_session), connection_(connection), h_(h) {}
+    // connection: what was opened for this request alone, closed after it.
+    explicit WinInetRequest(HINTERNET h, HINTERNET connection = nullptr)
+        : connection_(connection), h_(h) {}
     int StatusCode() override {
         return static_cast<int>(QueryNumber(h_.get(), HTTP_QUERY_STATUS_CODE));
     }
@@ -246,102 +460,21 @@ class WinInetRequest final : public InternetRequest {
     }
 
   private:
-    Handle session_;
     Handle connection_;
     Handle h_;
     std::optional<std::int64_t> length_;
     std::int64_t received_ = 0;
 };
 
-// A GET opened on a worker thread, so that the caller can give up at its deadline:
-// WinInet's receive time-out bounds each receive, not headers that trickle in byte by byte.
-// Once given up, the worker closes what WinInet hands it when that call returns.
-class OpenJob {
-  public:
-    OpenJob(SessionOptions options, std::wstring url, std::wstring headers, DWORD flags)
-        : options_(std::move(options)),
-          url_(std::move(url)),
-          headers_(std::move(headers)),
-          flags_(flags) {}
-
-    static std::unique_ptr<InternetRequest> Run(const std::shared_ptr<OpenJob>& job) {
-        std::thread([job] { job->Work(); }).detach();
-        const int connect = job->options_.connect_timeout_ms > 0 ? job->options_.connect_timeout_ms
-                                                                 : kDefaultConnectTimeoutMs;
-        const int receive = job->options_.receive_timeout_ms > 0 ? job->options_.receive_timeout_ms
-                                                                 : kDefaultReceiveTimeoutMs;
-        std::unique_lock lock(job->mutex_);
-        if (!job->finished_.wait_for(lock, std::chrono::milliseconds(connect + receive),
-                                     [&] { return job->done_; })) {
-            job->abandoned_ = true;
-            SetLastError(kInetErrorTimeout);
-            return nullptr;
-        }
-        if (job->response_.request == nullptr) {
-            SetLastError(job->error_);
-            return nullptr;
-        }
-        return std::make_unique<WinInetRequest>(job->response_.request, job->response_.connection,
-                                                job->session_);
-    }
-
-  private:
-    void Work() {
-        DWORD error = 0;
-        HINTERNET session = OpenSession(options_);
-        Exchange response;
-        if (session == nullptr) {
-            error = GetLastError();
-        } else {
-            const Exchange first = SendGet(session, options_, url_, headers_, flags_, error);
-            if (first.request != nullptr) {
-                response = FollowRedirects(session, options_, first.request, url_, headers_, flags_,
-                                           error);
-                if (response.request == first.request)
-                    response.connection = first.connection;
-                else
-                    Close(first);
-            }
-            if (response.request == nullptr) {
-                InternetCloseHandle(session);
-                session = nullptr;
-            }
-        }
-        std::unique_lock lock(mutex_);
-        if (abandoned_) {
-            lock.unlock();
-            Close(response);
-            if (session != nullptr)
-                InternetCloseHandle(session);
-            return;
-        }
-        session_ = session;
-        response_ = response;
-        error_ = error;
-        done_ = true;
-        finished_.notify_all();
-    }
-
-    const SessionOptions options_;
-    const std::wstring url_;
-    const std::wstring headers_;
-    const DWORD flags_;
-    std::mutex mutex_;
-    std::condition_variable finished_;
-    bool done_ = false;
-    bool abandoned_ = false;
-    HINTERNET session_ = nullptr;
-    Exchange response_;
-    DWORD error_ = 0;
-};
-
 class WinInetFtp final : public FtpConnection {
   public:
     explicit WinInetFtp(HINTERNET h) : h_(h) {}
     bool SetCurrentDirectory(const std::string& directory) override {
+        t_request_response.reset();
         return FtpSetCurrentDirectoryW(h_.get(), W(directory).c_str()) != FALSE;
     }
     std::optional<std::int64_t> FindFileSize(const std::string& name) override {
+        t_request_response.reset();
         WIN32_FIND_DATAW data{};
         HINTERNET find =
             FtpFindFirstFileW(h_.get(), W(name).c_str(), &data, INTERNET_FLAG_RELOAD, 0);
@@ -351,6 +484,7 @@ class WinInetFtp final : public FtpConnection {
         return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     std::unique_ptr<InternetRequest> OpenFile(const std::string& name) override {
+        t_request_response.reset();
         HINTERNET file = FtpOpenFileW(h_.get(), W(name).c_str(), GENERIC_READ,
                                       FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
         if (file == nullptr)
@@ -368,44 +502,46 @@ constexpr DWORD kPostFlags =
 
 class WinInetPost final : public HttpPostRequest {
   public:
-    // session: the Internet session the connection belongs to; url: the post's address.
+    // h: the request opened for the post, handed to the worker that sends it; session: the
+    // Internet session the connection belongs to; url: the post's address.
     WinInetPost(HINTERNET h, HINTERNET session, SessionOptions options, std::wstring url)
-        : h_(h), session_(session), options_(std::move(options)), url_(std::move(url)) {
-        ApplyOptions(h, options_);
+        : h_(h), session_(session), options_(std::move(options)), url_(std::move(url)) {}
+    ~WinInetPost() override {
+        if (h_ != nullptr)
+            InternetCloseHandle(h_);
     }
+    WinInetPost(const WinInetPost&) = delete;
+    WinInetPost& operator=(const WinInetPost&) = delete;
+
     bool Send(const std::string& headers, const std::string& body) override {
-        const std::wstring wheaders = W(headers);
-        std::string data = body;  // HttpSendRequest takes a non-const buffer
-        if (!HttpSendRequestW(h_.get(), HeadersOrNull(wheaders), HeadersLength(wheaders),
-                              data.empty() ? nullptr : data.data(),
-                              static_cast<DWORD>(data.size())))
-            return false;
-        // A redirected post goes on as a GET, as WinInet's own following does.
-        DWORD error = 0;
-        const Exchange last = FollowRedirects(
-            session_, options_, h_.get(), url_, L"",
-            kPostFlags | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, error);
-        if (last.request == nullptr) {
-            SetLastError(error);
+        if (h_ == nullptr) {
+            SetLastError(ERROR_INVALID_HANDLE);
             return false;
         }
-        if (last.request != h_.get()) {
-            followed_connection_.reset(last.connection);
-            followed_.reset(last.request);
-        }
+        Message message{L"POST", url_, W(headers), body,
+                        kPostFlags | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE};
+        HINTERNET first = std::exchange(h_, nullptr);
+        const Exchange last =
+            Worker::Run(std::make_shared<Worker>(session_, options_), std::move(message), first);
+        if (last.request == nullptr)
+            return false;
+        connection_.reset(last.connection);
+        request_.reset(last.request);
         return true;
     }
     std::optional<std::size_t> Read(char* buffer, std::size_t size) override {
-        return ReadBlock(followed_.get() != nullptr ? followed_.get() : h_.get(), buffer, size);
+        if (request_.get() == nullptr)
+            return 0;
+        return ReadBlock(request_.get(), buffer, size);
     }
 
   private:
-    Handle h_;
-    Handle followed_connection_;
-    Handle followed_;
+    HINTERNET h_;  // until sent
     HINTERNET session_;
     SessionOptions options_;
     std::wstring url_;
+    Handle connection_;
+    Handle request_;
 };
 
 class WinInetHttp final : public HttpConnection {
@@ -457,11 +593,17 @@ class WinInetSession final : public InternetSession {
             f |= INTERNET_FLAG_IGNORE_CERT_DATE_INVALID;
         if (flags.ignore_cert_name)
             f |= INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
-        return OpenJob::Run(std::make_shared<OpenJob>(options_, W(url), W(headers), f));
+        Message message{L"GET", W(url), W(headers), {}, f};
+        const Exchange e =
+            Worker::Run(std::make_shared<Worker>(h_.get(), options_), std::move(message));
+        if (e.request == nullptr)
+            return nullptr;
+        return std::make_unique<WinInetRequest>(e.request, e.connection);
     }
     std::unique_ptr<FtpConnection> ConnectFtp(const std::string& host, std::uint16_t port,
                                               const std::string& user, const std::string& password,
                                               bool passive) override {
+        t_request_response.reset();
         const std::wstring wuser = W(user), wpassword = W(password);
         HINTERNET connection = InternetConnectW(
             h_.get(), W(host).c_str(), port, user.empty() ? nullptr : wuser.c_str(),
@@ -532,16 +674,7 @@ class WinInetPlatform final : public InternetPlatform {
         return U(buffer, len);
     }
     std::string LastResponseText() override {
-        DWORD error = 0;
-        DWORD length = 0;
-        InternetGetLastResponseInfoW(&error, nullptr, &length);
-        if (length == 0)
-            return {};
-        std::vector<wchar_t> buffer(length + 1);
-        length = static_cast<DWORD>(buffer.size());
-        if (!InternetGetLastResponseInfoW(&error, buffer.data(), &length))
-            return {};
-        return U(buffer.data(), length);
+        return t_request_response ? *t_request_response : ThreadResponseText();
     }
 };
 
