@@ -63,12 +63,9 @@ void TUpdateEngine::DoPostUpdateInfo() {
         return;
     }
     post.FResult.clear();
-    // The platforms reach the server only when the request is sent, so a send that fails
-    // is the server that cannot be reached.
-    if (!request->Send("Content-Type: application/x-www-form-urlencoded", post.Data)) {
-        DoStatus(951, "", 16, 5);
+    // A post that cannot be sent leaves the result empty; 951 stands for the connect alone.
+    if (!request->Send("Content-Type: application/x-www-form-urlencoded", post.Data))
         return;
-    }
     char block[kPostBlock];
     for (;;) {
         PumpMessages();
