@@ -1,4 +1,4 @@
-// Platform-independent checks on names stored in cabinets.
+// Platform-independent checks on cabinets: stored names and the size limits.
 #include <string>
 
 #include "update/cab_extract.h"
@@ -25,6 +25,12 @@ bool IsSafeCabinetName(const std::string& name) {
         start = end + 1;
     }
     return names_something;
+}
+
+bool CabinetTally::Add(std::uint64_t size) {
+    ++entries_;
+    bytes_ += size;
+    return entries_ <= limits_.entries && bytes_ <= limits_.bytes;
 }
 
 }  // namespace kelvra::update

@@ -43,17 +43,21 @@ void SetStoredTime(const std::string& path, const mscabd_file& f) {
 
 }  // namespace
 
-int ExtractCab(const std::string& cabinet, const std::string& target) {
+int ExtractCab(const std::string& cabinet, const std::string& target, const CabinetLimits& limits) {
     mscab_decompressor* cabd = mspack_create_cab_decompressor(nullptr);
     if (cabd == nullptr)
         return -1;
     int result = -1;
     if (mscabd_cabinet* cab = cabd->open(cabd, cabinet.c_str())) {
-        result = 0;
+        CabinetTally tally(limits);
+        bool within = true;
+        for (mscabd_file* f = cab->files; f != nullptr && within; f = f->next)
+            within = tally.Add(static_cast<std::uint32_t>(f->length));
+        result = within ? 0 : -1;
         std::string base = target;
         if (!base.empty() && base.back() != '/')
             base += '/';
-        for (mscabd_file* f = cab->files; f != nullptr; f = f->next) {
+        for (mscabd_file* f = within ? cab->files : nullptr; f != nullptr; f = f->next) {
             std::string name = f->filename;
             if (!IsSafeCabinetName(name)) {
                 result = -1;

@@ -27,6 +27,9 @@ using FDIDestroyFn = BOOL(DIAMONDAPI*)(HFDI);
 struct Extraction {
     std::wstring target;
     bool unsafe_name = false;
+    // A first pass only counts the entries (each skipped) against the limits.
+    CabinetTally* survey = nullptr;
+    bool over_limit = false;
 };
 
 FNALLOC(Alloc) {
@@ -83,6 +86,12 @@ FNFDINOTIFY(Notify) {
     auto* ex = static_cast<Extraction*>(pfdin->pv);
     switch (fdint) {
         case fdintCOPY_FILE: {
+            if (ex->survey != nullptr) {
+                if (ex->survey->Add(static_cast<std::uint32_t>(pfdin->cb)))
+                    return 0;  // skip the entry
+                ex->over_limit = true;
+                return -1;  // ends the copy
+            }
             std::string stored = pfdin->psz1;
             if (!IsSafeCabinetName(stored)) {
                 ex->unsafe_name = true;
@@ -121,7 +130,7 @@ FNFDINOTIFY(Notify) {
 
 }  // namespace
 
-int ExtractCab(const std::string& cabinet, const std::string& target) {
+int ExtractCab(const std::string& cabinet, const std::string& target, const CabinetLimits& limits) {
     HANDLE probe = CreateFileW(Widen(cabinet).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe == INVALID_HANDLE_VALUE)
@@ -162,7 +171,14 @@ int ExtractCab(const std::string& cabinet, const std::string& target) {
                 FDICABINETINFO info{};
                 BOOL cabinet = is_cabinet(fdi, hf, &info);
                 Close(hf);
-                if (cabinet)
+                if (cabinet) {
+                    CabinetTally tally(limits);
+                    ex.survey = &tally;
+                    ok = copy(fdi, name8.data(), dir8.data(), 0, Notify, nullptr, &ex) &&
+                         !ex.over_limit;
+                    ex.survey = nullptr;
+                }
+                if (ok)
                     ok = copy(fdi, name8.data(), dir8.data(), 0, Notify, nullptr, &ex);
             }
             BOOL destroyed = destroy(fdi);

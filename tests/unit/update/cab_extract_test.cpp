@@ -115,6 +115,20 @@ TEST(CabExtract, NamesClimbingOutAreSkippedAndReported) {
     }
 }
 
+// mszip.cab holds 3 entries of 70,016 bytes together; past either limit nothing is written.
+TEST(CabExtract, CabinetPastItsLimitsIsRefusedWhole) {
+    const struct {
+        CabinetLimits limits;
+        int result;
+    } cases[] = {{{3, 70016}, 0}, {{2, 70016}, -1}, {{3, 70015}, -1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.limits.entries << " " << c.limits.bytes);
+        TempDir dir;
+        EXPECT_EQ(ExtractCab(Fixture("mszip.cab"), dir.path(), c.limits), c.result);
+        EXPECT_EQ(PathExists(Join(dir.path(), "a.txt")), c.result == 0);
+    }
+}
+
 TEST(CabExtract, StoredNameSafety) {
     struct Case {
         const char* name;
