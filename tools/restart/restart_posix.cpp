@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <string>
 #include <thread>
 
 #include "restart_program.h"
@@ -27,16 +28,45 @@ bool Ended(std::uint32_t pid) {
     return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
 }
 
+// Copies from beside to and renames the copy over to. Nothing is written through a link:
+// whatever stands at the copy's name is removed first, the copy is created exclusively and
+// the rename replaces a link at to instead of following it.
 bool CopyFile(const std::string& from, const std::string& to) {
-    std::ifstream in(from, std::ios::binary);
-    std::ofstream out(to + ".new", std::ios::binary | std::ios::trunc);
-    out << in.rdbuf();
-    out.close();
-    struct stat st {};
-    if (!in || !out || stat(from.c_str(), &st) != 0)
+    const std::string temp = to + ".new";
+    if (unlink(temp.c_str()) != 0 && errno != ENOENT)
         return false;
-    chmod((to + ".new").c_str(), st.st_mode & 07777);
-    return rename((to + ".new").c_str(), to.c_str()) == 0 && unlink(from.c_str()) == 0;
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (in < 0)
+        return false;
+    struct stat st {};
+    int out = -1;
+    if (fstat(in, &st) == 0 && S_ISREG(st.st_mode))
+        out = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                   st.st_mode & 07777);
+    bool ok = out >= 0;
+    char block[65536];
+    while (ok) {
+        const ssize_t n = read(in, block, sizeof block);
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = write(out, block + done, static_cast<std::size_t>(n - done));
+            ok = w > 0;
+            done += w > 0 ? w : 0;
+        }
+    }
+    close(in);
+    if (out >= 0) {
+        ok = fchmod(out, st.st_mode & 07777) == 0 && ok;
+        ok = close(out) == 0 && ok;
+    }
+    if (ok && rename(temp.c_str(), to.c_str()) == 0)
+        return unlink(from.c_str()) == 0;
+    if (out >= 0)
+        unlink(temp.c_str());
+    return false;
 }
 
 }  // namespace

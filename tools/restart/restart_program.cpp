@@ -1,6 +1,7 @@
 #include "restart_program.h"
 
 #include <charconv>
+#include <string_view>
 
 #include "platform/file_system.h"
 #include "tool_common.h"
@@ -24,7 +25,37 @@ void Log(const std::string& text) {
     LogLine("kusetup", text);
 }
 
+// Whether a path part would name something other than itself: ".." climbs, and Windows
+// drops trailing dots and blanks, so ".. " climbs too and "bin." is "bin".
+bool IsTrickyPart(std::string_view part) {
+    return part != "." && !part.empty() && (part.back() == '.' || part.back() == ' ');
+}
+
+template <typename Check>
+bool AllParts(std::string_view path, Check check) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (!check(path.substr(start, end - start)))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool IsSafeComponentName(const std::string& name) {
+    return update::IsSafeCabinetName(name) &&
+           AllParts(name, [](std::string_view part) { return !IsTrickyPart(part); });
+}
+
+bool IsSafeApplicationPath(const std::string& path) {
+    return !path.empty() &&
+           AllParts(path, [](std::string_view part) { return part != "." && !IsTrickyPart(part); });
+}
 
 std::vector<std::string> SplitComponents(const std::string& text) {
     std::vector<std::string> names;
@@ -69,7 +100,7 @@ int PlaceComponents(const RestartRequest& r, const std::string& app_dir,
     int result = 0;
     for (const std::string& name : r.components) {
         // Absolute names and names that climb with ".." would write outside the folder.
-        if (!update::IsSafeCabinetName(name)) {
+        if (!IsSafeComponentName(name)) {
             Log("Refused " + name + ": outside the application folder");
             result = 3;
             continue;
@@ -100,6 +131,11 @@ int RunRestart(const RestartRequest& r) {
                 name = named;
         }
         SetLogFile(name);
+    }
+    // The components go into the application's folder: it must be the folder it names.
+    if (!IsSafeApplicationPath(r.application)) {
+        Log("Refused " + r.application + ": not a plain application path; nothing replaced");
+        return 3;
     }
     Log("Waiting for process " + std::to_string(r.process_id) + " to end");
     if (!WaitForProcessEnd(r.process_id, kWaitLimit)) {

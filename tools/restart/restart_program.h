@@ -1,8 +1,8 @@
 // The restart program: PID L|X APPLICATION PARAMETERS "STAGING" COMPONENTS...
 // Waits for process PID to end, moves each component named in the components text from
 // the staging directory into the application's directory (refusing, and logging, names
-// that are absolute or climb out with ".."), and starts the application again with its
-// parameters. With "L" it logs to the file named in "KUPDATE.INI".
+// that are absolute or climb out, and an application path that climbs), and starts the application
+// again with its parameters. With "L" it logs to the file named in "KUPDATE.INI".
 #pragma once
 
 #include <chrono>
@@ -36,6 +36,13 @@ bool MoveReplacing(const std::string& from, const std::string& to);
 bool StartApplication(const std::string& application, const std::string& parameters,
                       const std::string& dir);
 char PathSeparator();
+
+// A component name that stays inside the application folder: a safe cabinet name whose
+// parts do not end in "." or a blank (which Windows drops, so ".. " climbs).
+bool IsSafeComponentName(const std::string& name);
+// An application path without "." or ".." parts or parts ending in "." or a blank, so that
+// its folder is the one it names.
+bool IsSafeApplicationPath(const std::string& path);
 
 // Moves the request's components from its staging directory into app_dir with move (from,
 // to); names that would land anywhere but inside app_dir are refused and logged. 0 when

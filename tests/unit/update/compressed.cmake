@@ -38,7 +38,8 @@ include(${PROJECT_SOURCE_DIR}/cmake/KelvraCarriedPrograms.cmake)
 kelvra_add_gtest(update_restart_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/restart_handoff_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/carried_programs_test.cpp
-    LIBS kelvra_update kelvra_headless)
+            ${CMAKE_CURRENT_LIST_DIR}/restart_program_test.cpp
+    LIBS kelvra_update kelvra_headless kelvra_restart_program)
 kelvra_carry_update_programs(update_restart_test)
 add_dependencies(update_restart_test update_patch_fixtures exit_code_helper
                  restart_fixture_app kusetup patcher)
