@@ -45,7 +45,15 @@ Loaded LoadOnce() {
            Resolve(h, "curl_multi_poll", a.multi_poll, e) &
            Resolve(h, "curl_multi_info_read", a.multi_info_read, e) &
            Resolve(h, "curl_slist_append", a.slist_append, e) &
-           Resolve(h, "curl_slist_free_all", a.slist_free_all, e);
+           Resolve(h, "curl_slist_free_all", a.slist_free_all, e) &
+           Resolve(h, "curl_version_info", a.version_info, e);
+    if (l.ok) {
+        const curl_version_info_data* info = a.version_info(CURLVERSION_NOW);
+        if (!CurlVersionSuffices(info != nullptr ? info->version_num : 0)) {
+            l.ok = false;
+            l.error = "libcurl 7.85 or later is required";
+        }
+    }
     if (l.ok && a.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
         l.ok = false;
         l.error = "libcurl could not be initialised";
@@ -59,6 +67,10 @@ const Loaded& Library() {
 }
 
 }  // namespace
+
+bool CurlVersionSuffices(unsigned version_num) {
+    return version_num >= kCurlVersionRequired;
+}
 
 const CurlLibrary* LoadCurl(std::string* error) {
     const Loaded& l = Library();

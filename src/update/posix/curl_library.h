@@ -26,10 +26,16 @@ struct CurlLibrary {
     decltype(&::curl_multi_info_read) multi_info_read;
     decltype(&::curl_slist_append) slist_append;
     decltype(&::curl_slist_free_all) slist_free_all;
+    decltype(&::curl_version_info) version_info;
 };
 
-// The library, loaded and globally initialised once; null when it cannot be loaded, with
-// the reason in *error when error is given.
+// Transfers name their protocols as text (CURLOPT_PROTOCOLS_STR), which came with 7.85.0.
+inline constexpr unsigned kCurlVersionRequired = 0x075500;
+// Whether a library of this CURLVERSION_NOW version_num can carry the transfers.
+bool CurlVersionSuffices(unsigned version_num);
+
+// The library, loaded and globally initialised once; null when it cannot be loaded or is
+// older than required, with the reason in *error when error is given.
 const CurlLibrary* LoadCurl(std::string* error = nullptr);
 
 // The loaded library; only for code that runs after LoadCurl succeeded.

@@ -73,7 +73,8 @@ std::optional<std::string> DocumentsFolder() {
         }
     }
     if (!named) {
-        if (auto value = env.Get(std::string(kDocumentsKey)); value && !value->empty())
+        // A relative value names no folder (it would follow the current directory).
+        if (auto value = env.Get(std::string(kDocumentsKey)); value && value->starts_with('/'))
             named = *value;
     }
     std::string folder;

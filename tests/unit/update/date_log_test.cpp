@@ -200,6 +200,8 @@ TEST(LogPath, DocumentsFolderFromUserDirs) {
         {"environment when the file names none", "XDG_DESKTOP_DIR=\"$HOME/Desk\"\n",
          home.path() + "/envdocs", "envdocs", home.path() + "/envdocs"},
         {"default folder", "", std::nullopt, "Documents", home.path() + "/Documents"},
+        {"relative environment value", "", std::string("envdocs"), "Documents",
+         home.path() + "/Documents"},
         {"no folder at all", "", std::nullopt, nullptr, std::nullopt},
     };
     for (const Row& row : rows) {
