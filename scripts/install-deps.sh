@@ -16,7 +16,7 @@ packages=(
   xdotool
   locales
   nsis librsvg2-bin icoutils desktop-file-utils appstream lintian debootstrap
-  libxcb1-dev libglib2.0-bin dbus-daemon
+  libxcb1-dev libglib2.0-bin dbus-daemon glib-networking gsettings-desktop-schemas
 )
 
 sudo_cmd=()

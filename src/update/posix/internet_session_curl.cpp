@@ -266,11 +266,32 @@ struct SessionSettings {
     bool ignore_cert = false;
 };
 
-void ApplyCommon(CurlTransfer& t, const SessionSettings& s) {
+// The proxy the desktop names for url (GIO's resolver: desktop settings, PAC, environment),
+// as the browser's pages use it; empty for a direct connection or when GIO cannot say, which
+// leaves libcurl to the environment.
+std::string DesktopProxyFor(const std::string& url) {
+    GProxyResolver* resolver = g_proxy_resolver_get_default();
+    if (resolver == nullptr || url.empty())
+        return {};
+    gchar** proxies = g_proxy_resolver_lookup(resolver, url.c_str(), nullptr, nullptr);
+    std::string proxy = proxies != nullptr && proxies[0] != nullptr ? proxies[0] : "";
+    g_strfreev(proxies);
+    if (proxy.rfind("direct://", 0) == 0)
+        return {};
+    // GIO's "socks://" is any SOCKS version; libcurl wants one named.
+    if (proxy.rfind("socks://", 0) == 0)
+        proxy.replace(0, 5, "socks5");
+    return proxy;
+}
+
+// url: the address the transfer starts from (its proxy is the system's when the session
+// names none).
+void ApplyCommon(CurlTransfer& t, const SessionSettings& s, const std::string& url) {
     CURL* e = t.easy();
     Curl().easy_setopt(e, CURLOPT_USERAGENT, s.agent.c_str());
-    if (!s.proxy.empty())
-        Curl().easy_setopt(e, CURLOPT_PROXY, s.proxy.c_str());
+    const std::string proxy = s.proxy.empty() ? DesktopProxyFor(url) : s.proxy;
+    if (!proxy.empty())
+        Curl().easy_setopt(e, CURLOPT_PROXY, proxy.c_str());
     if (s.connect_timeout_ms > 0)
         Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(s.connect_timeout_ms));
     t.SetConnectTimeout(s.connect_timeout_ms);
@@ -353,8 +374,8 @@ class CurlFtp final : public FtpConnection {
   private:
     std::unique_ptr<CurlTransfer> Prepare(const std::string& path) {
         auto t = std::make_unique<CurlTransfer>();
-        ApplyCommon(*t, settings_);
         const std::string url = FtpUrl(host_, port_, path);
+        ApplyCommon(*t, settings_, url);
         Curl().easy_setopt(t->easy(), CURLOPT_URL, url.c_str());
         Curl().easy_setopt(t->easy(), CURLOPT_USERNAME,
                            user_.empty() ? "anonymous" : user_.c_str());
@@ -393,7 +414,7 @@ class CurlPost final : public HttpPostRequest {
         t_last_error = 0;
         body_ = body;  // curl reads the body while the transfer runs
         transfer_ = std::make_unique<CurlTransfer>();
-        ApplyCommon(*transfer_, settings_);
+        ApplyCommon(*transfer_, settings_, url_);
         CURL* e = transfer_->easy();
         Curl().easy_setopt(e, CURLOPT_URL, url_.c_str());
         Curl().easy_setopt(e, CURLOPT_POST, 1L);
@@ -455,7 +476,7 @@ class CurlSession final : public InternetSession {
                                              const RequestFlags& flags) override {
         t_last_error = 0;
         auto t = std::make_unique<CurlTransfer>();
-        ApplyCommon(*t, settings_);
+        ApplyCommon(*t, settings_, url);
         CURL* e = t->easy();
         Curl().easy_setopt(e, CURLOPT_URL, url.c_str());
         Curl().easy_setopt(e, CURLOPT_HTTPGET, 1L);

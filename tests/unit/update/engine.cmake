@@ -20,6 +20,13 @@ kelvra_add_gtest(update_transport_test
     SOURCES ${kelvra_engine_test_dir}/transport_test.cpp
     LIBS kelvra_update_engine_fixture kelvra_headless kelvra_szdd_writer)
 add_dependencies(update_transport_test update_cab_fixtures)
+if(NOT WIN32)
+    # A proxy set for the desktop (GIO's GNOME resolver over in-memory settings).
+    add_test(NAME update_desktop_proxy_test
+             COMMAND update_transport_test --gtest_filter=*DesktopProxyCarriesTheCheck)
+    set_tests_properties(update_desktop_proxy_test PROPERTIES ENVIRONMENT
+                         "GSETTINGS_BACKEND=memory;GIO_USE_PROXY_RESOLVER=gnome;XDG_CURRENT_DESKTOP=GNOME")
+endif()
 
 # The update procedure, the actions after it and the restart hand-off through the engine.
 kelvra_add_gtest(update_procedure_test
