@@ -1,11 +1,14 @@
-// The transport: address helpers, bad input from the server, time-outs, cancel, message
-// pumping through the GUI port, file copies and an FTP fetch from a loopback FTP server.
+// The transport: address helpers, bad input from the server, time-outs, redirections and
+// the credentials they carry, cancel, message pumping through the GUI port, file copies and an FTP
+// fetch from a loopback FTP server.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <random>
+#include <string_view>
+#include <thread>
 
 #include "client/update_checker.h"
 #include "engine_fixture.h"
@@ -16,6 +19,11 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#ifndef _WIN32
+#include <gio/gio.h>
+
+#include "update/posix/curl_library.h"
+#endif
 
 namespace kelvra::test {
 namespace {
@@ -92,11 +100,12 @@ TEST_F(EngineTest, RandomBytesAsControlFile) {
 
 TEST_F(EngineTest, HugeControlFiles) {
     std::string sections;
-    for (int i = 0; i < 100000; ++i)
+    // Both just under the 1 MB a control file may have.
+    for (int i = 0; i < 60000; ++i)
         sections += "[s" + std::to_string(i) + "]\nk=v\n";
     sections += "[update]\ndate=01/01/2099\n";
     std::string long_line =
-        "[update]\ndate=01/01/2099\ndescr=" + std::string(10 * 1024 * 1024, 'x') + "\n";
+        "[update]\ndate=01/01/2099\ndescr=" + std::string(1000 * 1000, 'x') + "\n";
     // A value is cut to 2047 characters, exactly.
     const std::pair<const std::string*, std::string> cases[] = {
         {&sections, ""}, {&long_line, std::string(2047, 'x')}};
@@ -107,6 +116,106 @@ TEST_F(EngineTest, HugeControlFiles) {
         EXPECT_TRUE(TempFiles().empty());
     }
 }
+
+TEST_F(EngineTest, RedirectsKeepCredentialsWithinTheirOrigin) {
+    LoopbackHttpServer other;
+    const std::string target = "/kelvraeduclient/moved.inf";
+    const struct {
+        const char* name;
+        LoopbackHttpServer* server;
+        std::string location;
+        bool sent;
+    } cases[] = {
+        {"same origin", &server_, server_.Url(target), true},
+        {"other port", &other, other.Url(target), false},
+        {"other host name", &server_, "http://localhost:" + std::to_string(server_.port()) + target,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpResponse moved = Reply(302, "");
+        moved.extra_headers = "Location: " + c.location + "\r\n";
+        server_.Serve("/kelvraeduclient/update.inf", moved);
+        c.server->Serve(target, Reply(200, "[update]\nunconditional=1\n"));
+        const std::size_t before = c.server->Requests().size();
+        auto engine = MakeEngine(server_.Url("/kelvraeduclient/update.inf"));
+        engine->UserID = "ann";
+        engine->Password = "s3cret";
+        EXPECT_TRUE(engine->NewVersionAvailable(false));
+        const auto requests = c.server->Requests();
+        ASSERT_GT(requests.size(), before);
+        EXPECT_EQ(requests.back().path, target);
+        EXPECT_EQ(requests.back().headers.count("authorization"), c.sent ? 1u : 0u);
+    }
+}
+
+TEST_F(EngineTest, OnlyHttpAddressesAreRequested) {
+    auto session = update::SystemInternet().Open("KelvraUpdate", "");
+    ASSERT_TRUE(session);
+    for (const std::string& url :
+         {"ftp://127.0.0.1:" + std::to_string(server_.port()) + "/u.inf",
+          std::string("file:///etc/hosts"), std::string("gopher://127.0.0.1/u.inf")}) {
+        SCOPED_TRACE(url);
+        EXPECT_FALSE(session->OpenUrl(url, "", {}));
+        EXPECT_EQ(update::SystemInternet().LastError(), update::kInetErrorUnrecognizedScheme);
+    }
+}
+
+TEST_F(EngineTest, ARequestGivenUpAtItsDeadlineGoesNoFurther) {
+    // A redirection whose headers trickle in for about two seconds, well past the deadline.
+    HttpResponse moved = Reply(302, "");
+    moved.extra_headers = "Location: /kelvraeduclient/after.inf\r\n";
+    moved.trickle = std::chrono::milliseconds(25);
+    server_.Serve("/kelvraeduclient/update.inf", moved);
+    server_.Serve("/kelvraeduclient/after.inf", Reply(200, "[update]\nunconditional=1\n"));
+    auto engine = MakeEngine(server_.Url("/kelvraeduclient/update.inf"));
+    engine->TimeOut = 200;
+    engine->ReceiveTimeOut = 300;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(engine->NewVersionAvailable(false));
+    // Past the time the whole redirection would have taken to arrive.
+    std::this_thread::sleep_until(started + std::chrono::seconds(4));
+    for (const HttpRequestSeen& request : server_.Requests())
+        EXPECT_NE(request.path, "/kelvraeduclient/after.inf");
+}
+
+#ifndef _WIN32
+TEST(CurlLoader, RefusesALibraryOlderThanTheTransfersNeed) {
+    EXPECT_FALSE(update::CurlVersionSuffices(0x075400));  // 7.84.0
+    EXPECT_TRUE(update::CurlVersionSuffices(0x075500));   // 7.85.0
+    std::string error;
+    EXPECT_NE(update::LoadCurl(&error), nullptr) << error;
+}
+#endif
+
+#ifndef _WIN32
+// Run by update_desktop_proxy_test, with GIO's GNOME proxy resolver over in-memory settings:
+// a proxy set for the desktop, which libcurl alone never sees, carries the check. The
+// address refuses connections, so only the proxy can answer.
+TEST_F(EngineTest, DesktopProxyCarriesTheCheck) {
+    if (std::string_view(g_getenv("GSETTINGS_BACKEND") ? g_getenv("GSETTINGS_BACKEND") : "") !=
+        "memory")
+        GTEST_SKIP() << "runs as update_desktop_proxy_test";
+    LoopbackHttpServer proxy;
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(RefusedPort()) + "/kelvraeduclient/update.inf";
+    proxy.Serve(url, Reply(200, "[update]\nunconditional=1\n"));
+    GSettings* settings = g_settings_new("org.gnome.system.proxy");
+    GSettings* http = g_settings_get_child(settings, "http");
+    const char* const no_hosts[] = {nullptr};
+    g_settings_set_strv(settings, "ignore-hosts", no_hosts);
+    g_settings_set_string(http, "host", "127.0.0.1");
+    g_settings_set_int(http, "port", proxy.port());
+    g_settings_set_string(settings, "mode", "manual");
+    auto engine = MakeEngine(url);
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+    const auto requests = proxy.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].path, url);
+    g_object_unref(http);
+    g_object_unref(settings);
+}
+#endif
 
 TEST_F(EngineTest, StalledServerEndsWithTheReceiveTimeout) {
     HttpResponse response;
