@@ -6,7 +6,9 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "e2e_fixture.h"
 
@@ -73,6 +75,32 @@ std::string CreateInstance(GDBusConnection* connection) {
     return out;
 }
 
+// A member call through connection: the reply as gdbus prints it, or the error's message.
+std::string Member(GDBusConnection* connection, const std::string& path, const char* method,
+                   GVariant* arguments = nullptr) {
+    GError* error = nullptr;
+    GVariant* reply =
+        g_dbus_connection_call_sync(connection, kName, path.c_str(), kMembers, method, arguments,
+                                    nullptr, G_DBUS_CALL_FLAGS_NONE, 60000, nullptr, &error);
+    if (!reply) {
+        const std::string message = error->message;
+        g_error_free(error);
+        return message;
+    }
+    char* text = g_variant_print(reply, FALSE);
+    const std::string out = std::string(text) + "\n";
+    g_free(text);
+    g_variant_unref(reply);
+    return out;
+}
+
+GVariant* Texts(std::initializer_list<GVariant*> values) {
+    std::vector<GVariant*> boxed;
+    for (GVariant* v : values)
+        boxed.push_back(g_variant_new_variant(v));
+    return g_variant_new_tuple(boxed.data(), boxed.size());
+}
+
 bool Ended(const std::string& pid) {
     const std::string stat = "/proc/" + pid + "/stat";
     if (!test::PathExists(stat))
@@ -117,20 +145,34 @@ TEST(AutomationBusE2e, TheBusStartsTheClientForOutsideCallersAndItEndsWhenTheyLe
     ASSERT_FALSE(dropped.empty());
     EXPECT_NE(object, dropped);
 
-    EXPECT_EQ(bus.Call(object, std::string(kMembers) + ".GetKelvraApp"), "('kelvraeduapp',)\n");
-    EXPECT_EQ(bus.Call(object, std::string(kMembers) + ".CreateVantle",
-                       "\"<'C9'>\" \"<'语文'>\" \"<'c'>\" \"<'d'>\" \"<''>\" \"<'u'>\""),
+    EXPECT_EQ(Member(holder, object, "GetKelvraApp"), "('kelvraeduapp',)\n");
+    EXPECT_EQ(Member(holder, object, "CreateVantle",
+                     Texts({g_variant_new_string("C9"), g_variant_new_string("语文"),
+                            g_variant_new_string("c"), g_variant_new_string("d"),
+                            g_variant_new_string(""), g_variant_new_string("u")})),
               "()\n");
     EXPECT_EQ(test::ReadBytes(home.WhiteboardRecord()), "3027 \"C9&&语文&&c&&d&&&&u&&\"\n")
         << "handled before the call returned";
     EXPECT_TRUE(Contains(
-        bus.Call(object, std::string(kMembers) + ".CreateVantle",
-                 "\"<1>\" \"<'b'>\" \"<'c'>\" \"<'d'>\" \"<'e'>\" \"<'f'>\""),
+        Member(holder, object, "CreateVantle",
+               Texts({g_variant_new_int32(1), g_variant_new_string("b"), g_variant_new_string("c"),
+                      g_variant_new_string("d"), g_variant_new_string("e"),
+                      g_variant_new_string("f")})),
         "GDBus.Error:KelvraeduApp.Error: Could not convert variant of type (Integer) into type "
         "(OleStr)"));
-    EXPECT_TRUE(Contains(bus.Call(object, std::string(kMembers) + ".ShowHint", "\"<1>\""),
+    EXPECT_TRUE(Contains(Member(holder, object, "ShowHint", Texts({g_variant_new_int32(1)})),
                          "org.freedesktop.DBus.Error.InvalidArgs"))
         << "a wrong argument count fails before the member runs";
+    EXPECT_TRUE(Contains(Member(holder, object, "ShowHint",
+                                Texts({g_variant_new_string(std::string(2 << 20, 'x').c_str()),
+                                       g_variant_new_string("")})),
+                         "KelvraeduApp.Error: The call is too long"));
+    // Another client can neither use nor release the holder's object.
+    for (const char* method : {"GetKelvraApp", "Release"})
+        EXPECT_TRUE(Contains(bus.Call(object, std::string(kMembers) + "." + method),
+                             "org.freedesktop.DBus.Error.AccessDenied: General access denied "
+                             "error"))
+            << method;
 
     // A caller that leaves the bus gives its object up; the client runs on for the other.
     g_dbus_connection_close_sync(leaver, nullptr, nullptr);
@@ -155,11 +197,10 @@ TEST(AutomationBusE2e, TheBusStartsTheClientForOutsideCallersAndItEndsWhenTheyLe
     EXPECT_TRUE(test::WaitUntil(
         [&] { return Contains(test::ReadBytes(home.DialogScript()), "COM Server Warning"); }, 15s))
         << test::ReadBytes(home.DialogScript());
-    EXPECT_EQ(bus.Call(object, std::string(kMembers) + ".GetKelvraApp"), "('kelvraeduapp',)\n")
-        << "still running";
+    EXPECT_EQ(Member(holder, object, "GetKelvraApp"), "('kelvraeduapp',)\n") << "still running";
 
     // The last object released: the client started for it ends by itself.
-    EXPECT_EQ(bus.Call(object, std::string(kMembers) + ".Release"), "()\n");
+    EXPECT_EQ(Member(holder, object, "Release"), "()\n");
     EXPECT_TRUE(test::WaitUntil([&] { return Ended(pid); }, 20s));
     g_object_unref(holder);
 
@@ -167,23 +208,23 @@ TEST(AutomationBusE2e, TheBusStartsTheClientForOutsideCallersAndItEndsWhenTheyLe
     EXPECT_FALSE(test::PathExists(service));
 }
 
-// All users' activation folder comes from XDG_DATA_DIRS; one that cannot be written ends the
-// registration with exit code 1 and the error box.
+// All users' activation folder is the fixed shared one (moved for the test); one that cannot be
+// written ends the registration with exit code 1 and the error box.
 TEST(AutomationBusE2e, RegisteringForAllUsersWritesTheSharedFolderOrFailsWithTheErrorBox) {
     Desktop desktop;
     ClientHome home(desktop, "127.0.0.1:9");
     const std::string shared = home.root() + "/shared";
     const std::string file = shared + "/dbus-1/services/" + std::string(kName) + ".service";
-    ASSERT_EQ(
-        home.StartWith({"-REGSERVER"}, {"XDG_DATA_DIRS=" + shared + ":/usr/share"})->Wait(20s), 0);
+    ASSERT_EQ(home.StartWith({"-REGSERVER"}, {"KELVRA_SHARED_DATA_DIR=" + shared})->Wait(20s), 0);
     EXPECT_TRUE(Contains(test::ReadBytes(file), "Exec=" + BinDir() + "/kelvraedu -Embedding"))
         << test::ReadBytes(file);
-    ASSERT_EQ(home.StartWith({"/UnRegServer"}, {"XDG_DATA_DIRS=" + shared})->Wait(20s), 0);
+    ASSERT_EQ(home.StartWith({"/UnRegServer"}, {"KELVRA_SHARED_DATA_DIR=" + shared})->Wait(20s), 0);
     EXPECT_FALSE(test::PathExists(file));
 
     test::WriteBytes(home.root() + "/plain-file", "");
     EXPECT_EQ(
-        home.StartWith({"/RegServer"}, {"XDG_DATA_DIRS=" + home.root() + "/plain-file"})->Wait(20s),
+        home.StartWith({"/RegServer"}, {"KELVRA_SHARED_DATA_DIR=" + home.root() + "/plain-file"})
+            ->Wait(20s),
         1);
     const std::string dialogs = test::ReadBytes(home.DialogScript());
     EXPECT_TRUE(Contains(dialogs, "Application Error")) << dialogs;

@@ -2,7 +2,9 @@
 // platform, driven with xdotool as a user would, observed through window geometry and
 // names, the demo server's request log, the dialog script and screenshots.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <filesystem>
 #include <string>
 
 #include "e2e_fixture.h"
@@ -242,7 +244,13 @@ TEST_F(ClientE2e, SettingsDialogChangesTheWebRootAndTheLoginPageReloadsFromIt) {
 TEST_F(ClientE2e, SecondStartShowsTheSingleInstanceMessageAndClosingTheLoginEndsTheFirst) {
     auto client = home.Start();
     XWindow login = WaitLogin();
-    auto second = home.Start();
+    // The second copy ends before it would listen for pages: a temporary folder it cannot
+    // write to does not matter.
+    const std::string locked = home.root() + "/locked-tmp";
+    std::filesystem::create_directories(locked);
+    std::filesystem::permissions(
+        locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    auto second = home.StartWith({}, {"TMPDIR=" + locked});
     EXPECT_EQ(second->Wait(20s), 0);
     EXPECT_TRUE(Contains(Dialogs(), "已经有一个Kelvra教学云客户端在运行了!")) << Dialogs();
     EXPECT_EQ(VisibleWindows(desktop, kWindowText).size(), 1u) << "no second window";
@@ -250,6 +258,24 @@ TEST_F(ClientE2e, SecondStartShowsTheSingleInstanceMessageAndClosingTheLoginEnds
     // Closing the login window before signing in ends the running copy.
     login.ClickHeader(800 - 27, 20);
     EXPECT_EQ(client->Wait(20s), 0);
+}
+
+// The socket folder for the pages' calls goes when the client is asked to end by a signal.
+TEST_F(ClientE2e, TerminatedClientLeavesNoSocketFolderBehind) {
+    const std::string tmp = home.root() + "/tmp";
+    std::filesystem::create_directories(tmp);
+    const auto sockets = [&] {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(tmp))
+            n += Contains(entry.path().filename().string(), "kelvra-external-");
+        return n;
+    };
+    auto client = home.StartWith({}, {"TMPDIR=" + tmp});
+    WaitLogin();
+    EXPECT_EQ(sockets(), 1);
+    ASSERT_EQ(kill(static_cast<pid_t>(client->Id()), SIGTERM), 0);
+    EXPECT_TRUE(client->Wait(20s).has_value());
+    EXPECT_EQ(sockets(), 0);
 }
 
 TEST_F(ClientE2e, UpdateQuestionNoKeepsTheLoginPageYesStartsTheUpdaterAndEnds) {

@@ -9,17 +9,28 @@
 namespace kelvra::bridge {
 namespace {
 
+// All users' activation files go where every session bus looks, whatever the environment
+// of the registering process says; KELVRA_SHARED_DATA_DIR stands for /usr/share in tests.
 std::string Folder(bool per_user) {
     std::string base;
     if (per_user) {
         const char* home = g_getenv("XDG_DATA_HOME");
         base = home && *home ? std::string(home) : std::string(g_get_home_dir()) + "/.local/share";
     } else {
-        const char* dirs = g_getenv("XDG_DATA_DIRS");
-        base = dirs && *dirs ? std::string(dirs).substr(0, std::string(dirs).find(':'))
-                             : std::string("/usr/local/share");
+        const char* shared = g_getenv("KELVRA_SHARED_DATA_DIR");
+        base = shared && *shared ? std::string(shared) : std::string(kSharedDataDir);
     }
     return base + "/dbus-1/services";
+}
+
+// The bus reads Exec= as one line of shell-like words: a path with a line break or another
+// control character cannot be written into it.
+bool Quotable(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F)
+            return false;
+    }
+    return true;
 }
 
 std::string QuoteForBus(const std::string& text) {
@@ -50,10 +61,15 @@ std::string ActivationFileText(const std::string& executable) {
 }
 
 void WriteActivationFile(bool per_user, const std::string& executable) {
+    if (executable.empty() || !Quotable(executable))
+        throw Error(kRegistrationFailed);
     const std::string text = ActivationFileText(executable);
+    const std::string path = ActivationFilePath(per_user);
+    // The bus (for all users, every user's bus) must be able to read it whatever the umask.
     if (g_mkdir_with_parents(Folder(per_user).c_str(), 0755) != 0 ||
-        !g_file_set_contents(ActivationFilePath(per_user).c_str(), text.data(),
-                             static_cast<gssize>(text.size()), nullptr))
+        !g_file_set_contents(path.c_str(), text.data(), static_cast<gssize>(text.size()),
+                             nullptr) ||
+        g_chmod(path.c_str(), 0644) != 0)
         throw Error(kRegistrationFailed);
 }
 

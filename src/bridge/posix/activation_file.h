@@ -1,8 +1,7 @@
 // Where the Linux client registers its automation class: a D-Bus activation file that lets
 // the session bus start the client for the bus name KelvraeduApp.TKelvraAppToIe.
 //   per user:  $XDG_DATA_HOME/dbus-1/services (default ~/.local/share/dbus-1/services)
-//   all users: the first folder of $XDG_DATA_DIRS + /dbus-1/services
-//              (default /usr/local/share/dbus-1/services)
+//   all users: /usr/share/dbus-1/services, which every session bus searches
 #pragma once
 
 #include <string>
@@ -10,6 +9,7 @@
 namespace kelvra::bridge {
 
 inline constexpr const char* kRegistrationFailed = "Error creating system registry entry";
+inline constexpr const char* kSharedDataDir = "/usr/share";
 
 std::string ActivationFilePath(bool per_user);
 
@@ -18,7 +18,8 @@ std::string ActivationFilePath(bool per_user);
 // than letters, digits and / . _ - +).
 std::string ActivationFileText(const std::string& executable);
 
-// Writes the file, making its folders. Throws Error(kRegistrationFailed) when it cannot.
+// Writes the file (mode 0644), making its folders. Throws Error(kRegistrationFailed) when it
+// cannot, or when executable holds a line break or another control character.
 void WriteActivationFile(bool per_user, const std::string& executable);
 
 // Removes the file; a file that is missing or cannot be removed is left as it is.

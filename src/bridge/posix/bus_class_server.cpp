@@ -182,9 +182,24 @@ void ReleaseInstance(std::uint64_t id) {
     Changed(-1);
 }
 
-void OnInstanceCall(GDBusConnection*, const char*, const char*, const char*, const char* method,
-                    GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
+void OnInstanceCall(GDBusConnection*, const char* sender, const char*, const char*,
+                    const char* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                    gpointer data) {
     const auto id = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(data));
+    // An object answers the caller that created it only, as a COM object answers only those
+    // it was handed to: no other client can use it, or release it under its holder.
+    const auto it = g_server->instances.find(id);
+    if (it == g_server->instances.end() || sender == nullptr || it->second.owner != sender) {
+        g_dbus_method_invocation_return_dbus_error(invocation, kBusAccessDenied, kAccessDeniedText);
+        return;
+    }
+    // The bus delivers messages of up to 128 MiB; a member takes at most what a page may
+    // send through its own channel.
+    if (g_variant_get_size(parameters) > kBusCallLimit) {
+        g_dbus_method_invocation_return_dbus_error(invocation, kBusErrorName,
+                                                   "The call is too long");
+        return;
+    }
     const std::string member = method;
     if (member == "GetKelvraApp") {
         g_dbus_method_invocation_return_value(invocation, g_variant_new("(s)", kAppIdentity));
@@ -292,9 +307,14 @@ void StartBusClassServer(std::function<void()> on_last_release) {
     g_server->factory =
         g_dbus_connection_register_object(connection, kFactoryPath, g_server->node->interfaces[0],
                                           &kFactoryTable, nullptr, nullptr, nullptr);
-    g_server->name =
-        g_bus_own_name_on_connection(connection, kProgId, G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE,
-                                     nullptr, nullptr, nullptr, nullptr);
+    // Another process holding the name (another user's session, a stale client) leaves
+    // this one unreachable for outside callers: say so.
+    g_server->name = g_bus_own_name_on_connection(
+        connection, kProgId, G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE, nullptr,
+        [](GDBusConnection*, const char* name, gpointer) {
+            g_warning("automation server: the bus name %s cannot be owned", name);
+        },
+        nullptr, nullptr);
 }
 
 void StopBusClassServer() {

@@ -1,8 +1,10 @@
 #include "browser/gtk/external_channel.h"
 
 #include <gio/gio.h>
+#include <glib-unix.h>
 #include <glib/gstdio.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -101,13 +103,27 @@ const std::string& StartExternalChannel(ExternalAnswer answer) {
     }
     g_signal_connect(fresh->server, "new-connection", G_CALLBACK(OnNewConnection), fresh);
     g_dbus_server_start(fresh->server);
-    // The socket and its folder go when the process ends.
+    // The socket and its folder go when the process ends, or is asked to end by a signal
+    // (a session that logs out, a kill): then the signal ends the process as it would have.
     static std::string cleanup_dir = dir;
     static std::string cleanup_path = path;
-    std::atexit([] {
+    static void (*remove_socket)() = [] {
         g_unlink(cleanup_path.c_str());
         g_rmdir(cleanup_dir.c_str());
-    });
+    };
+    std::atexit(remove_socket);
+    for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+        g_unix_signal_add(
+            signal_number,
+            [](gpointer number) -> gboolean {
+                remove_socket();
+                const int n = GPOINTER_TO_INT(number);
+                std::signal(n, SIG_DFL);
+                std::raise(n);
+                return G_SOURCE_REMOVE;
+            },
+            GINT_TO_POINTER(signal_number));
+    }
     g_free(path);
     g_free(dir);
     channel = fresh;

@@ -70,7 +70,6 @@ class WebKitBackend final : public BrowserBackend {
             options_.open_externally = OpenWithDesktop;
         if (!options_.choose_download_path)
             options_.choose_download_path = AskWithSaveDialog;
-        PrepareWebProcesses(options_.web_extensions_dir);
         download_handler_ = g_signal_connect(webkit_web_context_get_default(), "download-started",
                                              G_CALLBACK(OnDownloadStarted), nullptr);
     }
@@ -79,6 +78,9 @@ class WebKitBackend final : public BrowserBackend {
     }
 
     std::unique_ptr<BrowserControl> CreateControl(THostedBrowser& browser) override {
+        // Only a client that shows pages listens for them: registration runs and second
+        // copies end before any browser is made.
+        PrepareWebProcesses(options_.web_extensions_dir);
         return std::make_unique<WebKitBrowser>(browser, options_);
     }
 

@@ -2,6 +2,7 @@
 // whiteboard gets the .reg value and client message 3027; a whiteboard that is not
 // running is started with the course text. Also the automation switches on Linux.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,10 +11,12 @@
 
 #include "bridge/automation_server.h"
 #include "bridge/external_object.h"
+#include "bridge/posix/activation_file.h"
 #include "bridge/posix/script_external.h"
 #include "bridge/whiteboard_launch.h"
 #include "bridge/whiteboard_ports.h"
 #include "platform/code_page.h"
+#include "platform/error.h"
 #include "platform/registry.h"
 #include "test_support.h"
 #include "ui/message_box.h"
@@ -182,7 +185,10 @@ TEST_F(PosixHandOffTest, WhiteboardNotRunningIsStartedWithCourseText) {
 TEST(PosixAutomationServerTest, RegistrationSwitchesWriteOrRemoveTheActivationFile) {
     test::TempDir dir;
     test::ScopedEnv user("XDG_DATA_HOME", dir.File("user"));
-    test::ScopedEnv shared("XDG_DATA_DIRS", dir.File("shared") + ":/usr/share");
+    // All users' file goes to the fixed shared folder, never to XDG_DATA_DIRS (here with an
+    // empty first entry, which once meant "/dbus-1/services").
+    test::ScopedEnv shared("KELVRA_SHARED_DATA_DIR", dir.File("shared"));
+    test::ScopedEnv data_dirs("XDG_DATA_DIRS", ":" + dir.File("elsewhere"));
     test::ScopedEnv bus("DBUS_SESSION_BUS_ADDRESS", "");
     test::ScopedEnv runtime("XDG_RUNTIME_DIR", dir.path());
     const std::string user_file =
@@ -213,7 +219,23 @@ TEST(PosixAutomationServerTest, RegistrationSwitchesWriteOrRemoveTheActivationFi
         EXPECT_EQ(test::PathExists(user_file), c.user_file) << name;
         EXPECT_EQ(test::PathExists(shared_file), c.shared_file) << name;
     }
+    EXPECT_FALSE(test::PathExists(dir.File("elsewhere")));
     EXPECT_TRUE(AutomationTerminationCheck()) << "no outside client holds an object";
+}
+
+// The file is readable by every user's bus whatever the umask; an executable path the bus
+// cannot read back from one line is refused.
+TEST(PosixAutomationServerTest, ActivationFileIsWorldReadableAndRefusesUnquotablePaths) {
+    test::TempDir dir;
+    test::ScopedEnv user("XDG_DATA_HOME", dir.path());
+    const mode_t old_mask = umask(077);
+    WriteActivationFile(true, "/opt/kelvra edu/kelvraedu");
+    umask(old_mask);
+    struct stat st {};
+    ASSERT_EQ(stat(ActivationFilePath(true).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    for (const char* path : {"/opt/kelvra\nExec=/bin/sh", "/opt/kelvra\tedu", ""})
+        EXPECT_THROW(WriteActivationFile(true, path), Error) << path;
 }
 
 TEST(PosixExternalObjectTest, EachRequestGetsItsOwnScriptObject) {
