@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include <new>
+
 namespace kelvra::bridge::win32 {
 namespace {
 
@@ -81,9 +83,13 @@ VARIANT ToOleVariant(const Variant& value) {
     VariantInit(&out);
     if (value.vt() == kVtBstr) {
         const std::u16string& t = value.text();
+        BSTR text = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(t.data()),
+                                      static_cast<UINT>(t.size()));
+        // A result without its text is no result: the member fails with E_OUTOFMEMORY.
+        if (text == nullptr)
+            throw std::bad_alloc();
         V_VT(&out) = VT_BSTR;
-        V_BSTR(&out) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(t.data()),
-                                         static_cast<UINT>(t.size()));
+        V_BSTR(&out) = text;
     }
     return out;
 }

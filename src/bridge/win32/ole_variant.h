@@ -13,6 +13,7 @@ namespace kelvra::bridge::win32 {
 // A by-reference value is read through its reference first.
 Variant FromOleVariant(const VARIANT& value);
 // Text and empty values only (what the members return). The caller owns the result.
+// Throws std::bad_alloc when the text of a string cannot be allocated.
 VARIANT ToOleVariant(const Variant& value);
 
 }  // namespace kelvra::bridge::win32

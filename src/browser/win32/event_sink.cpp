@@ -215,7 +215,12 @@ STDMETHODIMP EventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARA
     } catch (...) {
         // Arguments the platform passed in a form the handler cannot take: shown like a
         // handler's error, never thrown into the control.
-        b.form().app().ShowException(std::current_exception());
+        try {
+            b.form().app().ShowException(std::current_exception());
+        } catch (...) {
+            // No memory left even for the error box: the event is dropped, since nothing
+            // may be thrown into the control.
+        }
     }
     return S_OK;
 }

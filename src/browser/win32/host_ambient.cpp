@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <new>
 #include <optional>
 #include <typeinfo>
 
@@ -134,11 +135,18 @@ STDMETHODIMP HostSite::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags,
     if (browser_ == nullptr)
         return E_UNEXPECTED;
     try {
-        return AnswerAmbient(*browser_, dispIdMember, wFlags, pDispParams, pVarResult);
-    } catch (const std::exception& e) {
-        FillException(pExcepInfo, ClassNameOf(e), e.what());
-    } catch (...) {
-        FillException(pExcepInfo, "exception", "Unknown error");
+        try {
+            return AnswerAmbient(*browser_, dispIdMember, wFlags, pDispParams, pVarResult);
+        } catch (const std::exception& e) {
+            FillException(pExcepInfo, ClassNameOf(e), e.what());
+        } catch (...) {
+            FillException(pExcepInfo, "exception", "Unknown error");
+        }
+    } catch (const std::bad_alloc&) {
+        // Describing the error needs memory too.
+        if (pExcepInfo != nullptr)
+            ZeroMemory(pExcepInfo, sizeof *pExcepInfo);
+        return E_OUTOFMEMORY;
     }
     return DISP_E_EXCEPTION;
 }

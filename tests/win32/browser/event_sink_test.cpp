@@ -4,8 +4,12 @@
 
 #include <ocidl.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "browser/win32/event_sink.h"
 #include "browser/win32/guids.h"
+#include "failing_allocation.h"
 #include "fixture.h"
 #include "platform/error.h"
 
@@ -173,6 +177,67 @@ TEST(EventSinkWin32, CommandStateUnknownIdsAndHandlerErrors) {
     EXPECT_EQ(h.boxes.shown[0].text, "Popup failed.");
     VariantClear(&ctx);
     VariantClear(&address);
+}
+
+// Memory that runs out while an error is described or shown never throws into the control:
+// each allocation of a failing event and of a failing ambient put fails in turn.
+TEST(EventSinkWin32, RunningOutOfMemoryOnAnErrorPathStaysOnThisSide) {
+    Hosted h;
+    Sink s(h.browser);
+    h.browser.OnCommandStateChange = [](THostedBrowser&, std::int32_t, bool) {
+        throw Error("Command state failed");
+    };
+    ComPtr<IOleClientSite> client;
+    ASSERT_EQ(h.control().Object()->GetClientSite(client.Out()), S_OK);
+    auto site = client.As<IDispatch>(IID_IDispatch);
+    VARIANT text = Text(L"not a boolean");
+    const struct {
+        const char* name;
+        std::function<HRESULT()> call;
+        std::vector<HRESULT> results;  // the first when nothing fails
+    } calls[] = {
+        {"event",
+         [&] {
+             VARIANT c, e;
+             V_VT(&c) = VT_I4;
+             V_I4(&c) = 1;
+             V_VT(&e) = VT_BOOL;
+             V_BOOL(&e) = VARIANT_TRUE;
+             std::vector<VARIANT> args = {e, c};
+             return s.Raise(105, args);
+         },
+         {S_OK}},
+        {"ambient",
+         [&] {
+             DISPID put = DISPID_PROPERTYPUT;
+             DISPPARAMS params{&text, &put, 1, 1};
+             EXCEPINFO info{};
+             const HRESULT hr = site->Invoke(-709, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params,
+                                             nullptr, &info, nullptr);
+             SysFreeString(info.bstrDescription);
+             SysFreeString(info.bstrSource);
+             return hr;
+         },
+         {DISP_E_EXCEPTION, E_OUTOFMEMORY}},
+    };
+    for (const auto& c : calls) {
+        for (int n = 0;; ++n) {
+            HRESULT hr = E_FAIL;
+            bool hit = false;
+            {
+                test::FailingAllocation fail(n);
+                EXPECT_NO_THROW(hr = c.call()) << c.name << ", allocation " << n;
+                hit = fail.Hit();
+            }
+            if (!hit) {
+                EXPECT_EQ(hr, c.results.front()) << c.name;
+                break;
+            }
+            EXPECT_NE(std::find(c.results.begin(), c.results.end(), hr), c.results.end())
+                << c.name << ", allocation " << n;
+        }
+    }
+    VariantClear(&text);
 }
 
 TEST(EventSinkWin32, TheControlHasTheSinkConnected) {
