@@ -31,6 +31,9 @@
 #include "ui/dialog_script.h"
 #include "ui/message_box.h"
 
+// oleaut32's switch for its string cache; the SDK headers here do not declare it.
+extern "C" void SetOaNoCache();
+
 namespace kelvra::bridge {
 namespace {
 
@@ -424,6 +427,69 @@ TEST(AllocationFailureTest, NoExceptionLeavesTheFactoryOrAMember) {
     VariantClear(&text);
     SetLaunchPorts(saved);
     EXPECT_EQ(win32::ServerObjectCount(), 0);
+}
+
+// The OLE allocator, through its spy, refuses every allocation while armed. The string
+// cache is switched off, so every string comes from the allocator.
+class RefusingOleAllocator final : public IMallocSpy {
+  public:
+    RefusingOleAllocator() {
+        SetOaNoCache();
+        registered_ = SUCCEEDED(CoRegisterMallocSpy(this));
+    }
+    ~RefusingOleAllocator() {
+        if (registered_)
+            CoRevokeMallocSpy();
+    }
+    bool registered() const { return registered_; }
+    bool refusing = false;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IMallocSpy)) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = static_cast<IMallocSpy*>(this);
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T cb) override { return refusing ? 0 : cb; }
+    STDMETHODIMP_(void*) PostAlloc(void* actual) override { return actual; }
+    STDMETHODIMP_(void*) PreFree(void* request, BOOL) override { return request; }
+    STDMETHODIMP_(void) PostFree(BOOL) override {}
+    STDMETHODIMP_(SIZE_T) PreRealloc(void* request, SIZE_T cb, void** actual, BOOL) override {
+        *actual = request;
+        return cb;
+    }
+    STDMETHODIMP_(void*) PostRealloc(void* actual, BOOL) override { return actual; }
+    STDMETHODIMP_(void*) PreGetSize(void* request, BOOL) override { return request; }
+    STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T actual, BOOL) override { return actual; }
+    STDMETHODIMP_(void*) PreDidAlloc(void* request, BOOL) override { return request; }
+    STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+    STDMETHODIMP_(void) PreHeapMinimize() override {}
+    STDMETHODIMP_(void) PostHeapMinimize() override {}
+
+  private:
+    bool registered_ = false;
+};
+
+TEST(AllocationFailureTest, AResultTextThatCannotBeAllocatedFailsTheMember) {
+    test::OleScope ole;
+    ITKelvraAppToIe* object = nullptr;
+    ASSERT_EQ(win32::AppToIeClassFactory::Instance().CreateInstance(
+                  nullptr, __uuidof(ITKelvraAppToIe), reinterpret_cast<void**>(&object)),
+              S_OK);
+    RefusingOleAllocator allocator;
+    ASSERT_TRUE(allocator.registered());
+    VARIANT out;
+    allocator.refusing = true;
+    const HRESULT hr = object->get_GetKelvraApp(&out);
+    allocator.refusing = false;
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    EXPECT_EQ(V_VT(&out), VT_EMPTY);
+    VariantClear(&out);
+    object->Release();
 }
 
 // The real question while outside clients hold objects: task-modal (the thread's other
