@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "update/internet_session.h"
@@ -269,7 +271,7 @@ struct SessionSettings {
 // The proxy the desktop names for url (GIO's resolver: desktop settings, PAC, environment),
 // as the browser's pages use it; empty for a direct connection or when GIO cannot say, which
 // leaves libcurl to the environment.
-std::string DesktopProxyFor(const std::string& url) {
+std::string LookUpDesktopProxy(const std::string& url) {
     GProxyResolver* resolver = g_proxy_resolver_get_default();
     if (resolver == nullptr || url.empty())
         return {};
@@ -281,6 +283,28 @@ std::string DesktopProxyFor(const std::string& url) {
     // GIO's "socks://" is any SOCKS version; libcurl wants one named.
     if (proxy.rfind("socks://", 0) == 0)
         proxy.replace(0, 5, "socks5");
+    return proxy;
+}
+
+// GIO's resolvers read the desktop's settings on every lookup (libproxy its files too),
+// which costs more than a whole fetch on the local network; an answer is kept for a while.
+std::string DesktopProxyFor(const std::string& url) {
+    constexpr auto kAnswerLife = std::chrono::seconds(30);
+    constexpr std::size_t kAnswersKept = 64;
+    static std::mutex mutex;
+    static std::map<std::string, std::pair<Clock::time_point, std::string>> answers;
+    const auto now = Clock::now();
+    {
+        std::lock_guard lock(mutex);
+        const auto it = answers.find(url);
+        if (it != answers.end() && now - it->second.first < kAnswerLife)
+            return it->second.second;
+    }
+    std::string proxy = LookUpDesktopProxy(url);
+    std::lock_guard lock(mutex);
+    if (answers.size() >= kAnswersKept)
+        answers.clear();
+    answers[url] = {now, proxy};
     return proxy;
 }
 
