@@ -83,6 +83,27 @@ TEST_F(ActionsTest, PostReachesTheFormHandler) {
     EXPECT_EQ(LoggedIds().back(), 948);
 }
 
+// 301, 302 and 303 turn the post into a GET of the new address; 307 and 308 post again.
+TEST_F(ActionsTest, RedirectedPostFollowsTheStatus) {
+    server_.Serve("/stats/moved.php", Reply(200, "recorded"));
+    for (const int status : {302, 307, 308}) {
+        SCOPED_TRACE(status);
+        HttpResponse moved = Reply(status, "");
+        moved.extra_headers = "Location: /stats/moved.php\r\n";
+        server_.Serve("/stats/installed.php", moved);
+        const std::size_t before = server_.Requests().size();
+        auto engine = PostingEngine();
+        EXPECT_EQ(engine->UpdateActions(), 0);
+        EXPECT_EQ(engine->PostUpdateInfo().Result(), "recorded");
+        const auto requests = server_.Requests();
+        ASSERT_EQ(requests.size(), before + 2);
+        const HttpRequestSeen& followed = requests.back();
+        EXPECT_EQ(followed.path, "/stats/moved.php");
+        EXPECT_EQ(followed.method, status == 302 ? "GET" : "POST");
+        EXPECT_EQ(followed.body, status == 302 ? "" : "client=kelvra&version=2.1%205");
+    }
+}
+
 TEST_F(ActionsTest, HandlersDenyThePost) {
     server_.Serve("/stats/installed.php", Reply(200, "ok"));
     struct Case {
