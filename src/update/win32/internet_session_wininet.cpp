@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
@@ -228,6 +230,55 @@ struct Message {
     DWORD flags = 0;
 };
 
+// The threads requests run on, kept for the next request once done: starting a thread (under
+// Wine above all) costs more than a whole request on the local network. A thread stuck in a
+// request its caller gave up on is not waited for: another one takes the next request.
+class RequestThreads {
+  public:
+    static void Post(std::function<void()> job) {
+        static RequestThreads* threads = new RequestThreads;  // lives as long as the process
+        threads->Add(std::move(job));
+    }
+
+  private:
+    static constexpr std::chrono::seconds kIdleLife{30};
+
+    void Add(std::function<void()> job) {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+        if (jobs_.size() <= idle_ + starting_) {
+            ready_.notify_one();
+            return;
+        }
+        ++starting_;
+        std::thread([this] { Serve(); }).detach();
+    }
+
+    void Serve() {
+        std::unique_lock lock(mutex_);
+        --starting_;
+        for (;;) {
+            ++idle_;
+            const bool got = ready_.wait_for(lock, kIdleLife, [&] { return !jobs_.empty(); });
+            --idle_;
+            if (!got)
+                return;
+            std::function<void()> job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            job();
+            job = nullptr;
+            lock.lock();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::function<void()>> jobs_;
+    std::size_t idle_ = 0;
+    std::size_t starting_ = 0;
+};
+
 // Runs a request on a worker thread, so that the caller can give up at its deadline:
 // WinInet's receive time-out bounds each receive, not headers that trickle in byte by byte.
 // The worker opens every handle through Adopt; a caller that gives up closes them all,
@@ -244,9 +295,9 @@ class Worker {
     static Exchange Run(const std::shared_ptr<Worker>& worker, Message message,
                         HINTERNET first = nullptr) {
         worker->Adopt(first);
-        std::thread([worker, message = std::move(message), first]() mutable {
+        RequestThreads::Post([worker, message = std::move(message), first]() mutable {
             worker->Work(std::move(message), first);
-        }).detach();
+        });
         std::vector<HINTERNET> open;
         {
             std::unique_lock lock(worker->mutex_);

@@ -191,22 +191,18 @@ TEST(EventSinkWin32, RunningOutOfMemoryOnAnErrorPathStaysOnThisSide) {
     ASSERT_EQ(h.control().Object()->GetClientSite(client.Out()), S_OK);
     auto site = client.As<IDispatch>(IID_IDispatch);
     VARIANT text = Text(L"not a boolean");
+    VARIANT command, enable;
+    V_VT(&command) = VT_I4;
+    V_I4(&command) = 1;
+    V_VT(&enable) = VT_BOOL;
+    V_BOOL(&enable) = VARIANT_TRUE;
+    std::vector<VARIANT> state_args = {enable, command};  // made before any allocation fails
     const struct {
         const char* name;
         std::function<HRESULT()> call;
         std::vector<HRESULT> results;  // the first when nothing fails
     } calls[] = {
-        {"event",
-         [&] {
-             VARIANT c, e;
-             V_VT(&c) = VT_I4;
-             V_I4(&c) = 1;
-             V_VT(&e) = VT_BOOL;
-             V_BOOL(&e) = VARIANT_TRUE;
-             std::vector<VARIANT> args = {e, c};
-             return s.Raise(105, args);
-         },
-         {S_OK}},
+        {"event", [&] { return s.Raise(105, state_args); }, {S_OK}},
         {"ambient",
          [&] {
              DISPID put = DISPID_PROPERTYPUT;
