@@ -101,7 +101,8 @@ class CurlTransfer {
         Curl().multi_add_handle(multi_, easy_);
         added_ = true;
         const auto deadline =
-            Clock::now() + std::chrono::milliseconds(receive_timeout_ms_ + connect_timeout_ms_);
+            Clock::now() + std::chrono::milliseconds(std::int64_t{receive_timeout_ms_} +
+                                                     connect_timeout_ms_);  // no int overflow
         while (!headers_done_ && !done_) {
             if (!Step())
                 return false;

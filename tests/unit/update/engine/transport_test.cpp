@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <limits>
 #include <random>
 #include <string_view>
 #include <thread>
@@ -216,6 +217,12 @@ TEST_F(EngineTest, DesktopProxyCarriesTheCheck) {
     g_object_unref(settings);
 }
 #endif
+
+TEST_F(EngineTest, LargestTimeOutsDoNotOverflowIntoNone) {
+    auto engine = MakeEngine(ServeControlFile("[update]\nunconditional=1\n"));
+    engine->TimeOut = engine->ReceiveTimeOut = std::numeric_limits<int>::max();
+    EXPECT_TRUE(engine->NewVersionAvailable(false));
+}
 
 TEST_F(EngineTest, StalledServerEndsWithTheReceiveTimeout) {
     HttpResponse response;
