@@ -224,6 +224,20 @@ void GtkForm::Sync() {
     ApplyState();
 }
 
+// Owned windows are the top-levels transient for this one: forms run modally over it,
+// message boxes and dialogs.
+bool GtkForm::OwnsLiveWindow() const {
+    GList* all = gtk_window_list_toplevels();
+    bool found = false;
+    for (GList* it = all; it != nullptr && !found; it = it->next) {
+        auto* window = GTK_WINDOW(it->data);
+        found = GTK_WIDGET(window) != window_ &&
+                gtk_window_get_transient_for(window) == GTK_WINDOW(window_);
+    }
+    g_list_free(all);
+    return found;
+}
+
 gboolean GtkForm::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     Form& form = static_cast<GtkForm*>(self)->form_;
     form.app().Guard(form, [&] { form.Close(); });

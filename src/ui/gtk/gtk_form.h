@@ -30,6 +30,7 @@ class GtkForm final : public NativeForm {
     NativeWindow Handle() const override { return window_; }
     void Sync() override;
     Rect FrameExtra() const override { return {0, 0, 0, kHeaderBarHeight}; }
+    bool OwnsLiveWindow() const override;
 
     Form& form() const { return form_; }
     GtkWidget* header() const { return header_; }

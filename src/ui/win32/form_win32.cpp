@@ -127,6 +127,25 @@ Win32Form::Win32Form(Win32Ui& ui, Form& form) : ui_(ui), form_(form) {
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(ui_.Font()), FALSE);
 }
 
+// Owned windows are top-level windows of this thread (forms, message boxes, the page's own
+// dialogs); Windows destroys them with their owner.
+bool Win32Form::OwnsLiveWindow() const {
+    struct Search {
+        HWND owner;
+        bool found;
+    } search{hwnd_, false};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            if (window != s->owner && GetWindow(window, GW_OWNER) == s->owner)
+                s->found = true;
+            return s->found ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 Win32Form::~Win32Form() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

@@ -52,6 +52,7 @@ class Win32Form final : public NativeForm {
     NativeWindow Handle() const override { return hwnd_; }
     void Sync() override;
     Rect FrameExtra() const override;
+    bool OwnsLiveWindow() const override;
 
     Form& form() const { return form_; }
     // Forms with buttons take the dialog keys (Tab, Enter) in the message loop.
