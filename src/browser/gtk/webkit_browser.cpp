@@ -430,6 +430,9 @@ std::string WebKitBrowser::AnswerExternal(std::uint64_t page, std::string_view m
         return R"({"ok":false,"message":"The page has no external object"})";
     if (!self->options_.external_handler)
         return R"({"ok":false,"message":"The client takes no hand-off"})";
+    // The call may show a box: the window stays until its page has the answer.
+    ui::Form& form = self->owner_.form();
+    ui::Application::RunningHandler running(form.app(), &form);
     return self->options_.external_handler(message);
 }
 
