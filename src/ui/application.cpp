@@ -45,8 +45,7 @@ bool Application::RouteMessage(const Message& message) {
     for (const auto& form : forms_)
         if (form.get() == hook_owner_)
             owner = form.get();
-    RunningHandler running(*this, owner);
-    Guard([&] { routine(message, handled); });
+    RunHandler(owner, [&] { routine(message, handled); });
     return handled;
 }
 
@@ -83,9 +82,9 @@ Application::RunningHandler::~RunningHandler() {
     auto it = std::find(app_.running_.rbegin(), app_.running_.rend(), form_);
     if (it != app_.running_.rend())
         app_.running_.erase(std::next(it).base());
-    // A loop has ended (perhaps one that kept a released form, or a box one of them owned):
-    // a pending release can go ahead, at the next turn, since the caller of this handler may
-    // still use the form.
+    // A handler or loop has ended (perhaps one that kept a released form, or one that closed
+    // a window such a form owned): a pending release can go ahead, at the next turn, since
+    // the caller of this handler may still use the form.
     app_.PostDestroyReleased();
 }
 
@@ -122,7 +121,10 @@ void Application::ReleaseForm(Form* form) {
 }
 
 void Application::PostDestroyReleased() {
-    if (destroy_posted_ || released_.empty())
+    // Only for a form that is ready: one kept by a window it owns is checked again when the
+    // next handler or loop ends, never by a task that posts itself.
+    if (destroy_posted_ || std::none_of(released_.begin(), released_.end(),
+                                        [this](const Form* f) { return ReadyToDestroy(f); }))
         return;
     destroy_posted_ = true;
     backend_.Post([this] { DestroyReleased(); });

@@ -84,17 +84,12 @@ class Application {
     // Runs handler; an error that escapes it is shown in the error box.
     template <class F>
     void Guard(F&& handler) {
-        try {
-            std::forward<F>(handler)();
-        } catch (...) {
-            ShowException(std::current_exception());
-        }
+        RunHandler(nullptr, std::forward<F>(handler));
     }
     // The same for a handler of form: a released form is not destroyed while it runs.
     template <class F>
     void Guard(Form& form, F&& handler) {
-        RunningHandler running(*this, &form);
-        Guard(std::forward<F>(handler));
+        RunHandler(&form, std::forward<F>(handler));
     }
     void ShowException(std::exception_ptr error);
 
@@ -112,6 +107,16 @@ class Application {
     };
 
   private:
+    template <class F>
+    void RunHandler(const Form* form, F&& handler) {
+        RunningHandler running(*this, form);
+        try {
+            std::forward<F>(handler)();
+        } catch (...) {
+            ShowException(std::current_exception());
+        }
+    }
+
     // Passes each box on, marking the form that owns it as running while it shows.
     class OwnedBoxes final : public MessageBoxes {
       public:
@@ -127,7 +132,7 @@ class Application {
     void RunCreateHandler(Form& form);
     bool HandlerRunning(const Form* form) const;
     bool ReadyToDestroy(const Form* form) const;
-    // Asks for DestroyReleased at a later turn when a released form may have become ready.
+    // Asks for DestroyReleased at a later turn when a released form is ready.
     void PostDestroyReleased();
     // Destroys the released forms that are ready.
     void DestroyReleased();
