@@ -432,8 +432,9 @@ void WebKitBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcess
         return;  // nothing was shown: the next navigation starts a new process anyway
     if (self->crash_recovery_.OnTerminated(std::chrono::steady_clock::now()) ==
         CrashRecovery::Action::Reload) {
+        // From the server: the page the process died on may be what the cache holds.
         if (uri != nullptr)
-            webkit_web_view_reload(view);
+            webkit_web_view_reload_bypass_cache(view);
         else
             webkit_web_view_load_uri(view, address.c_str());
         return;
