@@ -389,7 +389,8 @@ TEST_F(ClientE2e, AWebProcessThatDiesReloadsOnceThenShowsThePlainPage) {
         EXPECT_TRUE(
             test::WaitUntil([&] { return ::kill(static_cast<pid_t>(web.back()), 0) != 0; }, 5s));
     };
-    auto recovers = [&](const XWindow& window, const std::string& request) {
+    auto recovers = [&](const XWindow& window, const std::string& request,
+                        const std::string& shot) {
         const int loads = site.Count(request);
         kill_newest();
         EXPECT_TRUE(test::WaitUntil([&] { return site.Count(request) > loads; }, 15s))
@@ -399,6 +400,7 @@ TEST_F(ClientE2e, AWebProcessThatDiesReloadsOnceThenShowsThePlainPage) {
         kill_newest();
         EXPECT_TRUE(test::WaitUntil([&] { return !window.ShowsDemoPage(); }, 15s));
         EXPECT_EQ(site.Count(request), loads + 1) << "not reloaded a second time";
+        desktop.Screenshot(ShotPath(shot));
         EXPECT_TRUE(test::WaitUntil(
             [&] {
                 window.ClickClient(kCrashReloadX, kCrashReloadY);
@@ -410,12 +412,12 @@ TEST_F(ClientE2e, AWebProcessThatDiesReloadsOnceThenShowsThePlainPage) {
     };
     {
         SCOPED_TRACE("login window");
-        recovers(WaitLogin(), "GET /site/login");
+        recovers(WaitLogin(), "GET /site/login", "crash-page-login");
     }
     XWindow main = SignIn();
     {
         SCOPED_TRACE("main window");
-        recovers(main, "GET /home/techer/default");
+        recovers(main, "GET /home/techer/default", "crash-page-main");
     }
     main.ClickClient(kLesson1X, kLesson1Y);
     auto popup = WaitWindow(kPopupText);
@@ -423,7 +425,7 @@ TEST_F(ClientE2e, AWebProcessThatDiesReloadsOnceThenShowsThePlainPage) {
     ASSERT_TRUE(WaitPainted(*popup));
     {
         SCOPED_TRACE("popup window");
-        recovers(*popup, "GET /lesson/1");
+        recovers(*popup, "GET /lesson/1", "crash-page-popup");
     }
     EXPECT_FALSE(client->Wait(0ms).has_value());
 }

@@ -127,22 +127,27 @@ Win32Form::Win32Form(Win32Ui& ui, Form& form) : ui_(ui), form_(form) {
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(ui_.Font()), FALSE);
 }
 
+namespace {
+
+struct OwnedSearch {
+    HWND owner;
+    bool found;
+};
+
+BOOL CALLBACK FindOwned(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<OwnedSearch*>(data);
+    if (window != search->owner && GetWindow(window, GW_OWNER) == search->owner)
+        search->found = true;
+    return search->found ? FALSE : TRUE;
+}
+
+}  // namespace
+
 // Owned windows are top-level windows of this thread (forms, message boxes, the page's own
 // dialogs); Windows destroys them with their owner.
 bool Win32Form::OwnsLiveWindow() const {
-    struct Search {
-        HWND owner;
-        bool found;
-    } search{hwnd_, false};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (window != s->owner && GetWindow(window, GW_OWNER) == s->owner)
-                s->found = true;
-            return s->found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    OwnedSearch search{hwnd_, false};
+    EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
