@@ -432,11 +432,9 @@ void WebKitBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcess
         return;  // nothing was shown: the next navigation starts a new process anyway
     if (self->crash_recovery_.OnTerminated(std::chrono::steady_clock::now()) ==
         CrashRecovery::Action::Reload) {
-        // From the server: the page the process died on may be what the cache holds.
-        if (uri != nullptr)
-            webkit_web_view_reload_bypass_cache(view);
-        else
-            webkit_web_view_load_uri(view, address.c_str());
+        // Loaded afresh: a reload of a view whose process died takes the page from the cache,
+        // and that page may be what it died on.
+        webkit_web_view_load_uri(view, address.c_str());
         return;
     }
     webkit_web_view_load_alternate_html(view, CrashPageHtml(address).c_str(), address.c_str(),
