@@ -134,17 +134,19 @@ struct OwnedSearch {
     bool found;
 };
 
+// Another form of ours, or a window that shows (a box, a page's dialog). Hidden helper
+// windows of the form's own controls (tool tips) are owned by it too, and go with it.
 BOOL CALLBACK FindOwned(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<OwnedSearch*>(data);
-    if (window != search->owner && GetWindow(window, GW_OWNER) == search->owner)
+    if (window != search->owner && GetWindow(window, GW_OWNER) == search->owner &&
+        (IsWindowVisible(window) || Win32Form::FromHandle(window) != nullptr))
         search->found = true;
     return search->found ? FALSE : TRUE;
 }
 
 }  // namespace
 
-// Owned windows are top-level windows of this thread (forms, message boxes, the page's own
-// dialogs); Windows destroys them with their owner.
+// Owned windows are top-level windows of this thread; Windows destroys them with their owner.
 bool Win32Form::OwnsLiveWindow() const {
     OwnedSearch search{hwnd_, false};
     EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&search));

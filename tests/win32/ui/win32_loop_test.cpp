@@ -85,8 +85,8 @@ TEST(Win32Loop, AReleasedFormStaysWhileAWindowItOwnsIsAlive) {
     Win32Client c;
     c.app.CreateForm<ui::Form>(windows::MainDefinition());
     ui::Form& popup = c.app.CreateForm<ui::Form>(windows::BrowserDefinition());
-    HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, Hwnd(popup), nullptr,
-                                  nullptr, nullptr);
+    HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                  Hwnd(popup), nullptr, nullptr, nullptr);
     ASSERT_NE(dialog, nullptr);
     c.app.ReleaseForm(&popup);
     bool kept = false;
