@@ -114,6 +114,12 @@ void Application::ReleaseForm(Form* form) {
     if (!Owns(form) || std::find(released_.begin(), released_.end(), form) != released_.end())
         return;
     released_.push_back(form);
+    // Hidden forms it owns (a finished dialog run over it) are not shown again either; on
+    // Windows they would go with it.
+    for (Form* other : Forms())
+        if (other != form && other != main_form_ && !other->Visible() &&
+            other->native().OwnerWindow() == form->Handle())
+            ReleaseForm(other);
     form->Hide();
     if (form->Modal())
         form->SetModalResult(ModalResult::Cancel);

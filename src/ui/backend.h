@@ -54,6 +54,8 @@ class NativeForm {
     // Whether another live top-level window of the program (a form, a box, a page's
     // dialog) is owned by this one, so that destroying this one would take it along.
     virtual bool OwnsLiveWindow() const { return false; }
+    // The window that owns this one, or null.
+    virtual NativeWindow OwnerWindow() const { return nullptr; }
 };
 
 // The native widget behind a control (edit, button, group box, label, memo, radio button,

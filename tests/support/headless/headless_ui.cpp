@@ -39,6 +39,9 @@ class HeadlessForm final : public ui::NativeForm {
         }
         synced_ = true;
     }
+    ui::NativeWindow OwnerWindow() const override {
+        return owner_ != nullptr ? owner_->Handle() : nullptr;
+    }
     bool OwnsLiveWindow() const override {
         for (ui::Form* other : form_.app().Forms())
             if (static_cast<const HeadlessForm&>(other->native()).owner_ == &form_)

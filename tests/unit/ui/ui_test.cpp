@@ -260,19 +260,24 @@ TEST(Forms, AReleasedFormOutlivesItsRunningHandlers) {
 }
 
 // Destroying an owner window takes its owned windows along: a released form that owns a
-// live form waits for that one to go.
-TEST(Forms, AReleasedFormWaitsForTheWindowsItOwns) {
+// shown form waits for that one to go; hidden ones it owns are released with it.
+TEST(Forms, AReleasedFormWaitsForTheShownWindowsItOwnsAndTakesTheHiddenOnes) {
     Fixture f;
     f.app.CreateForm<Plain>(Def("TMain"));  // hidden: new forms are owned by the modal one
     auto& owner = f.app.CreateForm<Plain>(Def("TOwner"));
-    Form* owned = nullptr;
-    f.ui.Post([&] { owned = &f.app.CreateForm<Plain>(Def("TOwned")); });
+    Form* shown = nullptr;
+    Form* hidden = nullptr;
+    f.ui.Post([&] {
+        shown = &f.app.CreateForm<Plain>(Def("TShown"));
+        shown->Show();
+        hidden = &f.app.CreateForm<Plain>(Def("THidden"));
+    });
     f.ui.Post([&] { f.app.ReleaseForm(&owner); });
     owner.ShowModal();
     f.ui.RunPending();
-    EXPECT_TRUE(f.app.Owns(&owner)) << "its owned form is alive";
-    EXPECT_FALSE(owner.Visible());
-    f.app.DestroyForm(owned);
+    EXPECT_TRUE(f.app.Owns(&owner)) << "a form it owns is shown";
+    EXPECT_FALSE(f.app.Owns(hidden));
+    f.app.DestroyForm(shown);
     f.ui.RunPending();
     EXPECT_FALSE(f.app.Owns(&owner));
 }
