@@ -18,13 +18,17 @@
 #include <mutex>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "pages.h"
 
 namespace {
 
+using kelvra::demo::ExpiringFramePage;
+using kelvra::demo::ExpiringPage;
 using kelvra::demo::FrameInnerPage;
 using kelvra::demo::FramesPage;
 using kelvra::demo::HomePage;
@@ -102,6 +106,7 @@ int main(int argc, char** argv) {
 
     httplib::Server server;
     Sessions sessions;
+    std::atomic<bool> armed{false};
     std::mutex log_lock;
     std::ofstream log;
     if (!log_file.empty()) {
@@ -155,6 +160,24 @@ int main(int argc, char** argv) {
                [&](const httplib::Request& req, httplib::Response& res) {
                    res.set_content(FrameInnerPage(std::atoi(req.matches[1].str().c_str())), kHtml);
                });
+    server.Get("/home/techer/expiring", [&](const httplib::Request& req, httplib::Response& res) {
+        std::vector<int> after;
+        std::stringstream list(req.get_param_value("after"));
+        for (std::string item; std::getline(list, item, ',');)
+            after.push_back(std::atoi(item.c_str()));
+        res.set_content(ExpiringPage(after), kHtml);
+    });
+    server.Get("/home/techer/expire-frame", [&](const httplib::Request& req,
+                                                httplib::Response& res) {
+        res.set_content(ExpiringFramePage(std::atoi(req.get_param_value("after").c_str())), kHtml);
+    });
+    server.Get("/demo/arm", [&](const httplib::Request&, httplib::Response& res) {
+        armed = true;
+        res.status = 204;
+    });
+    server.Get("/demo/armed", [&](const httplib::Request&, httplib::Response& res) {
+        res.status = armed ? 200 : 204;
+    });
     server.Get(R"(/lesson/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
         res.set_content(LessonPage(std::atoi(req.matches[1].str().c_str())), kHtml);
     });

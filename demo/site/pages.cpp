@@ -98,6 +98,12 @@ std::string HomePage(const std::string& user) {
                     // main window leaves clear.
                     Tile("<a id=\"logout\" href=\"/site/logout\">退出登录</a>", 20, 200) +
                     Tile("<a id=\"expire\" href=\"/site/expire\">会话过期</a>", 20, 270) +
+                    Tile("<a id=\"frames-expire\" href=\"/home/techer/expiring?after=2000,5000\">"
+                         "框架先后过期</a>",
+                         260, 200) +
+                    Tile("<a id=\"armed-expire\" href=\"/home/techer/expiring?after=-1\">"
+                         "框架待命过期</a>",
+                         260, 270) +
                     "<div id=\"result\"></div><script>"
                     "function run(f){var r=document.getElementById('result');"
                     "try{f();r.textContent='ok';document.title='教师首页 – 已发送';}"
@@ -128,12 +134,48 @@ std::string FrameInnerPage(int step) {
     return Page("框架 " + std::to_string(step), body);
 }
 
+std::string ExpiringPage(const std::vector<int>& after) {
+    std::string frames;
+    int left = 260;
+    for (int ms : after) {
+        frames += "<iframe src=\"/home/techer/expire-frame?after=" + std::to_string(ms) +
+                  "\" style=\"position:absolute;top:60px;left:" + std::to_string(left) +
+                  "px;width:200px;height:100px\"></iframe>";
+        left += 220;
+    }
+    return Page("教师首页 – 框架",
+                "<header>教师首页 – 框架</header>" +
+                    Tile("<a id=\"lesson3\" href=\"/lesson/3\" target=\"_blank\" fwidth=\"800\" "
+                         "fheight=\"600\">打开第三课（弹出窗口）</a>",
+                         20, 60) +
+                    frames);
+}
+
+std::string ExpiringFramePage(int after) {
+    const std::string go = "location.href='/site/login?expired=1'";
+    const std::string script =
+        after >= 0 ? "setTimeout(function(){" + go + "}," + std::to_string(after) + ");"
+                   : "setInterval(function(){fetch('/demo/armed').then(function(r){"
+                     "if(r.status==200)" +
+                         go + ";});},200);";
+    return Page("框架", "<p>会话将过期</p><script>" + script + "</script>");
+}
+
 std::string LessonPage(int number) {
     std::string body = "<header>第" + std::to_string(number) + "课</header>";
     if (number == 1) {
         body += Tile(
             "<a id=\"lesson2\" href=\"/lesson/2\" target=\"_blank\" fwidth=\"800\" "
             "fheight=\"600\">下一课（同一窗口）</a>",
+            20, 60);
+    }
+    if (number == 3) {
+        // Arms the server (the main window's waiting frame then signs out), then calls the
+        // whiteboard, whose box is open while that happens.
+        body += Tile(
+            "<button id=\"vantle3\" onclick=\"fetch('/demo/arm').then(function(){"
+            "try{window.external.CreateVantle('C003','数学','第三课','http://demo/lesson/3',"
+            "'teacher','kelvra');}catch(e){}})\">发送到白板</button>",
             20, 60);
     }
     return Page("第" + std::to_string(number) + "课", body);

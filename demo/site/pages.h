@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kelvra::demo {
 
@@ -12,6 +13,10 @@ std::string HomePage(const std::string& user);
 std::string FramesPage();
 std::string FrameInnerPage(int step);
 std::string LessonPage(int number);
+// A teacher page whose frames each reach the login page by themselves: after the given
+// milliseconds, or (after < 0) once the server is armed (GET /demo/arm).
+std::string ExpiringPage(const std::vector<int>& after);
+std::string ExpiringFramePage(int after);
 // The update control file: with newer, it offers an update unconditionally.
 std::string UpdateControlFile(bool newer);
 

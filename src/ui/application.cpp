@@ -45,8 +45,7 @@ bool Application::RouteMessage(const Message& message) {
     for (const auto& form : forms_)
         if (form.get() == hook_owner_)
             owner = form.get();
-    RunningHandler running(*this, owner);
-    Guard([&] { routine(message, handled); });
+    RunHandler(owner, [&] { routine(message, handled); });
     return handled;
 }
 
@@ -83,31 +82,73 @@ Application::RunningHandler::~RunningHandler() {
     auto it = std::find(app_.running_.rbegin(), app_.running_.rend(), form_);
     if (it != app_.running_.rend())
         app_.running_.erase(std::next(it).base());
-    // The form's last handler has returned: a pending release can go ahead, at the next
-    // turn, since the caller of this handler may still use the form.
-    if (form_ != nullptr && !app_.HandlerRunning(form_) &&
-        std::find(app_.released_.begin(), app_.released_.end(), form_) != app_.released_.end())
-        app_.backend_.Post([&app = app_] { app.DestroyReleased(); });
+    // A handler or loop has ended (perhaps one that kept a released form, or one that closed
+    // a window such a form owned): a pending release can go ahead, at the next turn, since
+    // the caller of this handler may still use the form.
+    app_.PostDestroyReleased();
+}
+
+MsgResult Application::OwnedBoxes::Show(const MessageBoxRequest& request) {
+    RunningHandler running(app_, app_.FormOf(request.owner));
+    return boxes_.Show(request);
 }
 
 bool Application::HandlerRunning(const Form* form) const {
     return std::find(running_.begin(), running_.end(), form) != running_.end();
 }
 
+bool Application::ReadyToDestroy(const Form* form) const {
+    return !HandlerRunning(form) && !form->native().OwnsLiveWindow();
+}
+
+Form* Application::FormOf(NativeWindow window) const {
+    if (window == nullptr)
+        return nullptr;
+    for (const auto& form : forms_)
+        if (form->Handle() == window)
+            return form.get();
+    return nullptr;
+}
+
 void Application::ReleaseForm(Form* form) {
     if (!Owns(form) || std::find(released_.begin(), released_.end(), form) != released_.end())
         return;
     released_.push_back(form);
+    // Hidden forms it owns (a finished dialog run over it) are not shown again either; on
+    // Windows they would go with it.
+    for (Form* other : Forms())
+        if (other != form && other != main_form_ && !other->Visible() &&
+            other->native().OwnerWindow() == form->Handle())
+            ReleaseForm(other);
+    form->Hide();
+    if (form->Modal())
+        form->SetModalResult(ModalResult::Cancel);
+    PostDestroyReleased();
+}
+
+void Application::PostDestroyReleased() {
+    // Only for a form that is ready: one kept by a window it owns is checked again when the
+    // next handler or loop ends, never by a task that posts itself.
+    if (destroy_posted_ || std::none_of(released_.begin(), released_.end(),
+                                        [this](const Form* f) { return ReadyToDestroy(f); }))
+        return;
+    destroy_posted_ = true;
     backend_.Post([this] { DestroyReleased(); });
 }
 
 void Application::DestroyReleased() {
-    std::vector<Form*> ready;
-    for (Form* form : released_)
-        if (!HandlerRunning(form))
-            ready.push_back(form);
-    for (Form* form : ready)
-        DestroyForm(form);
+    destroy_posted_ = false;
+    // Destroying one may end the last window that kept another's owner.
+    for (bool destroyed = true; destroyed;) {
+        destroyed = false;
+        for (Form* form : released_) {
+            if (ReadyToDestroy(form)) {
+                DestroyForm(form);
+                destroyed = true;
+                break;
+            }
+        }
+    }
 }
 
 void Application::DestroyForm(Form* form) {
@@ -121,6 +162,7 @@ void Application::DestroyForm(Form* form) {
     if (main_form_ == form)
         main_form_ = nullptr;
     doomed.reset();
+    PostDestroyReleased();  // it may have been the owned window another released form waits for
 }
 
 void Application::DestroyForms() {

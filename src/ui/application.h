@@ -27,7 +27,9 @@ class Application {
     Application& operator=(const Application&) = delete;
 
     Backend& backend() { return backend_; }
-    MessageBoxes& boxes() { return boxes_; }
+    // The boxes of the application: a box owned by one of its forms counts as a loop of that
+    // form while it is shown.
+    MessageBoxes& boxes() { return owned_boxes_; }
 
     const std::string& Title() const { return title_; }
     void SetTitle(std::string title) { title_ = std::move(title); }
@@ -62,9 +64,12 @@ class Application {
     // Owned forms still alive, in creation order.
     std::vector<Form*> Forms() const;
     bool Owns(const Form* form) const;
-    // Destroys form at a later turn of the loop, once none of its own handlers is running
-    // (one of them may have a nested loop on the stack: a modal run, a message box, a
-    // download that handles messages). Used for a form closing with Free and for windows
+    // The live form whose native window that is, or null.
+    Form* FormOf(NativeWindow window) const;
+    // Hides form for good and destroys it at a later turn of the loop, once no loop or
+    // handler of its own is on the stack (a modal run, a box it owns, a page call, a download
+    // that handles messages) and it owns no live window. A modal run of its own ends as
+    // cancelled so that it can unwind. Used for a form closing with Free and for windows
     // hidden for good.
     void ReleaseForm(Form* form);
     // Destroys form now.
@@ -79,22 +84,16 @@ class Application {
     // Runs handler; an error that escapes it is shown in the error box.
     template <class F>
     void Guard(F&& handler) {
-        try {
-            std::forward<F>(handler)();
-        } catch (...) {
-            ShowException(std::current_exception());
-        }
+        RunHandler(nullptr, std::forward<F>(handler));
     }
     // The same for a handler of form: a released form is not destroyed while it runs.
     template <class F>
     void Guard(Form& form, F&& handler) {
-        RunningHandler running(*this, &form);
-        Guard(std::forward<F>(handler));
+        RunHandler(&form, std::forward<F>(handler));
     }
     void ShowException(std::exception_ptr error);
 
-  private:
-    // Marks a handler of form as running for its lifetime.
+    // Marks a handler or loop of form (null: of no form) as on the stack for its lifetime.
     class RunningHandler {
       public:
         RunningHandler(Application& app, const Form* form);
@@ -107,14 +106,40 @@ class Application {
         const Form* form_;
     };
 
+  private:
+    template <class F>
+    void RunHandler(const Form* form, F&& handler) {
+        RunningHandler running(*this, form);
+        try {
+            std::forward<F>(handler)();
+        } catch (...) {
+            ShowException(std::current_exception());
+        }
+    }
+
+    // Passes each box on, marking the form that owns it as running while it shows.
+    class OwnedBoxes final : public MessageBoxes {
+      public:
+        OwnedBoxes(Application& app, MessageBoxes& boxes) : app_(app), boxes_(boxes) {}
+        MsgResult Show(const MessageBoxRequest& request) override;
+
+      private:
+        Application& app_;
+        MessageBoxes& boxes_;
+    };
+
     void Adopt(std::unique_ptr<Form> form);
     void RunCreateHandler(Form& form);
     bool HandlerRunning(const Form* form) const;
-    // Destroys the released forms that have no handler running.
+    bool ReadyToDestroy(const Form* form) const;
+    // Asks for DestroyReleased at a later turn when a released form is ready.
+    void PostDestroyReleased();
+    // Destroys the released forms that are ready.
     void DestroyReleased();
 
     Backend& backend_;
     MessageBoxes& boxes_;
+    OwnedBoxes owned_boxes_{*this, boxes_};
     std::string title_;
     std::function<bool()> termination_check_;
     bool terminated_ = false;
@@ -123,7 +148,8 @@ class Application {
     std::vector<std::unique_ptr<Form>> forms_;
     Form* main_form_ = nullptr;
     std::vector<const Form*> running_;  // forms whose handlers are on the stack, innermost last
-    std::vector<Form*> released_;       // waiting for their handlers to return
+    std::vector<Form*> released_;       // waiting for their loops and owned windows to end
+    bool destroy_posted_ = false;
 };
 
 }  // namespace kelvra::ui

@@ -51,6 +51,11 @@ class NativeForm {
     virtual void Sync() = 0;
     // Width and height the frame adds around the client area for this border style.
     virtual Rect FrameExtra() const = 0;
+    // Whether another live top-level window of the program (a form, a box, a page's
+    // dialog) is owned by this one, so that destroying this one would take it along.
+    virtual bool OwnsLiveWindow() const { return false; }
+    // The window that owns this one, or null.
+    virtual NativeWindow OwnerWindow() const { return nullptr; }
 };
 
 // The native widget behind a control (edit, button, group box, label, memo, radio button,

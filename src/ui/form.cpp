@@ -96,6 +96,8 @@ void Form::Hide() {
 }
 
 ModalResult Form::ShowModal() {
+    // Released meanwhile, the form waits for this run to return before it is destroyed.
+    Application::RunningHandler running(app_, this);
     modal_ = true;
     modal_result_ = ModalResult::None;
     Show();

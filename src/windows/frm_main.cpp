@@ -54,13 +54,15 @@ void TFrmMain::FormCreate() {
 }
 
 void TFrmMain::RunLoginWindow() {
-    TFrmLogin* earlier = context_.state.FrmLogin;
+    // The earlier login window stays hidden for good; releasing it ends its page and web
+    // process, which would otherwise pile up with every re-login. It is released first, so
+    // that the new window is not owned by it when it is still in its modal run (frames
+    // reaching the login page one after the other): that run ends as cancelled and the
+    // window goes once the run has returned.
+    if (TFrmLogin* earlier = context_.state.FrmLogin)
+        app().ReleaseForm(earlier);
     TFrmLogin& login = app().CreateForm<TFrmLogin>(context_);
     context_.state.FrmLogin = &login;
-    // The earlier login window stays hidden for good; releasing it ends its page and web
-    // process, which would otherwise pile up with every re-login.
-    if (earlier != nullptr)
-        app().ReleaseForm(earlier);
     login.Browser1.Navigate(PageAddress(context_, kLoginPath));
     login.ShowModal();  // ended by sign-in or by a terminate request; either way carry on
 }

@@ -36,6 +36,11 @@ TFrmsysSet::TFrmsysSet(ui::Application& app, WindowsContext& context)
     OnCreate = [this] { FormCreate(); };
 }
 
+TFrmsysSet::~TFrmsysSet() {
+    if (context_.state.FrmsysSet == this)
+        context_.state.FrmsysSet = nullptr;
+}
+
 void TFrmsysSet::FormCreate() {
     const std::string settings = app::GetSettingsFilePath(context_.env, context_.files);
     if (!context_.files.FileExists(settings))

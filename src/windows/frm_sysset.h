@@ -10,6 +10,7 @@ namespace kelvra::windows {
 class TFrmsysSet final : public ui::Form {
   public:
     TFrmsysSet(ui::Application& app, WindowsContext& context);
+    ~TFrmsysSet() override;
 
     ui::GroupBox GroupBox1;
     ui::Label Label1;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "e2e_fixture.h"
 #include "loopback_servers.h"
@@ -27,6 +28,13 @@ constexpr int kBadArgX = 370, kBadArgY = 152;
 constexpr int kTwoLessonsX = 610, kTwoLessonsY = 152;
 constexpr int kLogoutX = 130, kLogoutY = 222;
 constexpr int kFrameNextX = 152, kFrameNextY = 124;
+constexpr int kFramesExpireX = 370, kFramesExpireY = 222;
+constexpr int kArmedExpireX = 370, kArmedExpireY = 292;
+constexpr int kLesson3X = 130, kLesson3Y = 82;
+constexpr int kVantle3X = 130, kVantle3Y = 82;
+constexpr int kCrashReloadX = 104, kCrashReloadY = 44;  // the plain page's link
+// Freed memory is overwritten, so that touching it fails at once.
+const std::vector<std::string> kPoisonFreed = {"MALLOC_PERTURB_=165"};
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -335,6 +343,117 @@ TEST_F(ClientE2e, UpdateServerFaultsLeaveTheLoginWindowUsable) {
         EXPECT_FALSE(client->Wait(0ms).has_value()) << "the client runs on";
         client->Kill();
     }
+}
+
+// Two frames of a teacher page reach the login page 2 s and 5 s after it loads: the second
+// re-login comes while the first one's login window is still in its modal run.
+TEST_F(ClientE2e, FramesReachingTheLoginPageInTurnEndWithOneUsableLoginWindow) {
+    auto client = home.StartWith({}, kPoisonFreed);
+    XWindow main = SignIn();
+    const int before = site.Count("GET /site/login");
+    main.ClickClient(kFramesExpireX, kFramesExpireY);
+    // Each frame's own load of the login page, then each login window's.
+    EXPECT_TRUE(test::WaitUntil([&] { return site.Count("GET /site/login") >= before + 4; }, 30s))
+        << site.Log();
+    EXPECT_TRUE(WaitHidden(main));
+    ASSERT_TRUE(
+        test::WaitUntil([&] { return VisibleWindows(desktop, kWindowText).size() == 1; }, 15s))
+        << "one login window shown";
+    const int homes = site.Count("GET /home/techer/default");
+    SignIn();
+    // The first re-login's run returns after the second and asks for the home page again.
+    EXPECT_TRUE(
+        test::WaitUntil([&] { return site.Count("GET /home/techer/default") >= homes + 2; }, 15s))
+        << site.Log();
+    EXPECT_TRUE(WaitGeometry(main, kScreenWidth, kScreenHeight));
+    EXPECT_FALSE(client->Wait(1s).has_value()) << "the client runs on";
+    main.ClickClient(kLogoutX, kLogoutY);
+    SignIn();
+    EXPECT_FALSE(client->Wait(0ms).has_value());
+}
+
+// A sign-out in the main window while a popup's page call shows its box (a real box here):
+// the popup stays, hidden, until the call has its answer, then goes.
+TEST_F(ClientE2e, SignOutWhileAPopupsBoxIsOpenReleasesThePopupAfterTheBox) {
+    std::vector<std::string> env = kPoisonFreed;
+    env.push_back("KELVRA_DIALOG_SCRIPT=");
+    auto client = home.StartWith({}, env);
+    XWindow main = SignIn();
+    main.ClickClient(kArmedExpireX, kArmedExpireY);
+    ASSERT_TRUE(test::WaitUntil([&] { return site.Saw("GET /home/techer/expire-frame"); }, 15s));
+    EXPECT_TRUE(WaitPainted(main));
+    main.ClickClient(kLesson3X, kLesson3Y);
+    auto popup = WaitWindow(kPopupText);
+    ASSERT_TRUE(popup) << site.Log();
+    ASSERT_TRUE(test::WaitUntil([&] { return site.Saw("GET /lesson/3 200"); }, 15s));
+    EXPECT_TRUE(WaitPainted(*popup));
+    popup->ClickClient(kVantle3X, kVantle3Y);
+    auto box = WaitWindow("^Kelvra教学云客户端$");
+    ASSERT_TRUE(box) << site.Log();
+    WaitLogin();  // the frame signed out while the box is open
+    EXPECT_TRUE(WaitHidden(*popup));
+    EXPECT_TRUE(popup->Get().has_value()) << "the popup stays while its page call runs";
+    desktop.Screenshot(ShotPath("box-over-sign-out"));
+
+    SignIn();
+    box->Key("Return");
+    EXPECT_TRUE(test::WaitUntil([&] { return !popup->Get(); }, 15s)) << "released after the box";
+    EXPECT_TRUE(WaitGeometry(main, kScreenWidth, kScreenHeight));
+    EXPECT_FALSE(client->Wait(1s).has_value()) << "the client runs on";
+}
+
+// The web process of each kind of window is killed twice: the first death reloads the page
+// by itself, the second soon after shows the plain page, whose link loads the page again.
+TEST_F(ClientE2e, AWebProcessThatDiesReloadsOnceThenShowsThePlainPage) {
+    auto client = home.Start();
+    const long pid = client->Id();
+    auto kill_newest = [&] {
+        const std::vector<long> web = WebProcessesOf(pid);
+        ASSERT_FALSE(web.empty());
+        ASSERT_EQ(::kill(static_cast<pid_t>(web.back()), SIGKILL), 0);
+        EXPECT_TRUE(
+            test::WaitUntil([&] { return ::kill(static_cast<pid_t>(web.back()), 0) != 0; }, 5s));
+    };
+    auto recovers = [&](const XWindow& window, const std::string& request,
+                        const std::string& shot) {
+        const int loads = site.Count(request);
+        kill_newest();
+        EXPECT_TRUE(test::WaitUntil([&] { return site.Count(request) > loads; }, 15s))
+            << "reloaded by itself: " << request << "\n"
+            << site.Log();
+        EXPECT_TRUE(WaitPainted(window));
+        kill_newest();
+        EXPECT_TRUE(test::WaitUntil([&] { return !window.ShowsDemoPage(); }, 15s));
+        const int reloaded = site.Count(request);
+        EXPECT_EQ(reloaded, loads + 1) << "not reloaded a second time";
+        desktop.Screenshot(ShotPath(shot));
+        EXPECT_TRUE(test::WaitUntil(
+            [&] {
+                window.ClickClient(kCrashReloadX, kCrashReloadY);
+                return test::WaitUntil([&] { return site.Count(request) > reloaded; }, 1500ms);
+            },
+            20s))
+            << "the plain page's link loads it again";
+        EXPECT_TRUE(WaitPainted(window));
+    };
+    {
+        SCOPED_TRACE("login window");
+        recovers(WaitLogin(), "GET /site/login", "crash-page-login");
+    }
+    XWindow main = SignIn();
+    {
+        SCOPED_TRACE("main window");
+        recovers(main, "GET /home/techer/default", "crash-page-main");
+    }
+    main.ClickClient(kLesson1X, kLesson1Y);
+    auto popup = WaitWindow(kPopupText);
+    ASSERT_TRUE(popup);
+    ASSERT_TRUE(WaitPainted(*popup));
+    {
+        SCOPED_TRACE("popup window");
+        recovers(*popup, "GET /lesson/1", "crash-page-popup");
+    }
+    EXPECT_FALSE(client->Wait(0ms).has_value());
 }
 
 }  // namespace

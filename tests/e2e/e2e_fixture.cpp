@@ -5,8 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -71,9 +78,30 @@ Desktop::Desktop() {
     if (number.empty())
         throw std::runtime_error("Xvfb did not start");
     display_ = ":" + number;
+    if (const char* manager = std::getenv("KELVRA_E2E_WINDOW_MANAGER"); manager && *manager)
+        StartWindowManager(manager);
+}
+
+// A real window manager on the display: it reparents every client window into its frame.
+void Desktop::StartWindowManager(const std::string& program) {
+    manager_pid_ = ::fork();
+    if (manager_pid_ == 0) {
+        ::setenv("DISPLAY", display_.c_str(), 1);
+        ::execlp(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Running once it announces itself on the root (EWMH).
+    if (!test::WaitUntil(
+            [&] { return X("xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window").has_value(); },
+            std::chrono::seconds(20)))
+        throw std::runtime_error("the window manager " + program + " did not start");
 }
 
 Desktop::~Desktop() {
+    if (manager_pid_ > 0) {
+        ::kill(manager_pid_, SIGTERM);
+        ::waitpid(manager_pid_, nullptr, 0);
+    }
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
@@ -141,6 +169,54 @@ void XWindow::Key(const std::string& keys) const {
 
 void XWindow::Type(const std::string& text) const {
     desktop_->X("xdotool windowfocus --sync " + id_ + " type --delay 15 " + Quote(text));
+}
+
+std::vector<long> WebProcessesOf(long root) {
+    struct Entry {
+        long parent = 0;
+        unsigned long long start = 0;
+        bool web = false;
+    };
+    std::map<long, Entry> all;
+    DIR* proc = ::opendir("/proc");
+    while (dirent* e = proc ? ::readdir(proc) : nullptr) {
+        const long pid = std::atol(e->d_name);
+        if (pid <= 0)
+            continue;
+        std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+        std::string stat((std::istreambuf_iterator<char>(in)), {});
+        const auto name_end = stat.rfind(')');
+        if (name_end == std::string::npos)
+            continue;
+        Entry entry;
+        entry.web = stat.find("(WebKitWebProces") != std::string::npos;
+        // After the name: state, ppid, then 17 more fields up to the start time.
+        std::istringstream rest(stat.substr(name_end + 2));
+        std::string field;
+        rest >> field >> entry.parent;
+        for (int i = 0; i < 17; ++i)
+            rest >> field;
+        rest >> entry.start;
+        all[pid] = entry;
+    }
+    if (proc)
+        ::closedir(proc);
+    std::vector<std::pair<unsigned long long, long>> web;
+    for (const auto& [pid, entry] : all) {
+        if (!entry.web)
+            continue;
+        for (long p = entry.parent; p > 1; p = all.count(p) ? all[p].parent : 0) {
+            if (p == root) {
+                web.emplace_back(entry.start, pid);
+                break;
+            }
+        }
+    }
+    std::sort(web.begin(), web.end());
+    std::vector<long> out;
+    for (const auto& [start, pid] : web)
+        out.push_back(pid);
+    return out;
 }
 
 std::vector<XWindow> VisibleWindows(const Desktop& desktop, const std::string& name_regex) {

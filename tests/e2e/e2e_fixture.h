@@ -19,7 +19,8 @@ using namespace std::chrono_literals;
 std::optional<std::string> Run(const std::string& display, const std::string& command);
 std::string Quote(const std::string& text);
 
-// An Xvfb of its own (no window manager), so that no other test's window covers ours.
+// An Xvfb of its own, so that no other test's window covers ours; no window manager, unless
+// KELVRA_E2E_WINDOW_MANAGER names one to run on it (e.g. openbox).
 class Desktop {
   public:
     Desktop();
@@ -31,7 +32,10 @@ class Desktop {
     void Screenshot(const std::string& path) const;
 
   private:
+    void StartWindowManager(const std::string& program);
+
     int pid_ = -1;
+    int manager_pid_ = -1;
     std::string display_;
 };
 
@@ -110,6 +114,10 @@ class ClientHome {
     std::string update_host_;
     std::string bus_address_;
 };
+
+// The WebKit web processes below the process pid, oldest first; each window's view has
+// its own, so the newest is that of the window whose page loaded last in a new view.
+std::vector<long> WebProcessesOf(long pid);
 
 std::string BinDir();
 // Screenshots go to the build tree: <bin>/../e2e-shots/<name>.png.

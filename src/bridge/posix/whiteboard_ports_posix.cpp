@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "bridge/whiteboard_ports.h"
 
@@ -47,23 +48,66 @@ bool HasClass(xcb_connection_t* c, xcb_window_t window, const std::string& windo
            window_class;
 }
 
-// Children of the root, and one level below them for windows a manager reparented.
-xcb_window_t FindClass(xcb_connection_t* c, xcb_window_t parent, const std::string& window_class,
-                       int depth) {
+// The managed client windows the window manager lists on the root (EWMH), if it does.
+std::vector<xcb_window_t> ClientList(xcb_connection_t* c, xcb_window_t root) {
+    std::vector<xcb_window_t> out;
+    const xcb_atom_t list = Intern(c, "_NET_CLIENT_LIST");
+    if (list == XCB_ATOM_NONE)
+        return out;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, list, XCB_ATOM_WINDOW, 0, 1 << 16), nullptr);
+    if (reply && reply->format == 32) {
+        const auto* windows = static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+        out.assign(windows, windows + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return out;
+}
+
+bool HasProperty(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 0), nullptr);
+    const bool has = reply && reply->type != XCB_ATOM_NONE;
+    std::free(reply);
+    return has;
+}
+
+// The whole tree below parent: a window of the class that carries WM_STATE (a client window
+// as ICCCM defines it, however deeply its manager wrapped it) wins; otherwise the first
+// window of the class, for windows no manager has taken.
+struct TreeMatch {
+    xcb_window_t client = 0;
+    xcb_window_t plain = 0;
+};
+void SearchTree(xcb_connection_t* c, xcb_window_t parent, const std::string& window_class,
+                xcb_atom_t wm_state, TreeMatch& match) {
     xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr);
     if (!tree)
-        return 0;
+        return;
     const xcb_window_t* children = xcb_query_tree_children(tree);
     const int count = xcb_query_tree_children_length(tree);
-    xcb_window_t found = 0;
-    for (int i = 0; i < count && !found; ++i) {
-        if (HasClass(c, children[i], window_class))
-            found = children[i];
+    for (int i = 0; i < count && !match.client; ++i) {
+        if (HasClass(c, children[i], window_class)) {
+            if (wm_state != XCB_ATOM_NONE && HasProperty(c, children[i], wm_state))
+                match.client = children[i];
+            else if (!match.plain)
+                match.plain = children[i];
+        }
+        if (!match.client)
+            SearchTree(c, children[i], window_class, wm_state, match);
     }
-    for (int i = 0; i < count && !found && depth > 0; ++i)
-        found = FindClass(c, children[i], window_class, depth - 1);
     std::free(tree);
-    return found;
+}
+
+// Client windows as window managers define them: those the manager lists, then those that
+// carry WM_STATE, then the plain tree.
+xcb_window_t FindClass(xcb_connection_t* c, xcb_window_t root, const std::string& window_class) {
+    for (xcb_window_t window : ClientList(c, root))
+        if (HasClass(c, window, window_class))
+            return window;
+    TreeMatch match;
+    SearchTree(c, root, window_class, Intern(c, "WM_STATE"), match);
+    return match.client ? match.client : match.plain;
 }
 
 bool Succeeded(xcb_connection_t* c, xcb_void_cookie_t cookie) {
@@ -81,7 +125,7 @@ class X11Windows final : public WhiteboardWindows {
     std::uintptr_t Find(const std::string& window_class) override {
         if (!Connect())
             return 0;
-        return FindClass(connection_, root_, window_class, 1);
+        return FindClass(connection_, root_, window_class);
     }
     void Notify(std::uintptr_t target, const std::string&) override {
         if (!Connect())

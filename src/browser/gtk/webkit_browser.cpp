@@ -1,6 +1,7 @@
 #include "browser/gtk/webkit_browser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string_view>
 #include <vector>
 
@@ -114,6 +115,7 @@ WebKitBrowser::WebKitBrowser(THostedBrowser& owner, const WebKitBackendOptions& 
     g_signal_connect(view_, "context-menu", G_CALLBACK(OnContextMenu), this);
     g_signal_connect(view_, "key-press-event", G_CALLBACK(OnKeyPress), this);
     g_signal_connect(view_, "scroll-event", G_CALLBACK(OnScroll), this);
+    g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
     g_signal_connect(webkit_web_view_get_back_forward_list(view_), "changed",
                      G_CALLBACK(OnHistoryChanged), this);
     gtk_widget_show(GTK_WIDGET(view_));
@@ -420,6 +422,25 @@ void WebKitBrowser::OnFrameMessage(WebKitUserContentManager*, WebKitJavascriptRe
         self->owner_.FireDocumentComplete(nullptr, url);
 }
 
+// Without this the window would stay white with its old title for good.
+void WebKitBrowser::OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason,
+                                           gpointer data) {
+    auto* self = static_cast<WebKitBrowser*>(data);
+    const char* uri = webkit_web_view_get_uri(view);
+    const std::string address = uri ? uri : self->last_requested_;
+    if (address.empty())
+        return;  // nothing was shown: the next navigation starts a new process anyway
+    if (self->crash_recovery_.OnTerminated(std::chrono::steady_clock::now()) ==
+        CrashRecovery::Action::Reload) {
+        // Loaded afresh: a reload of a view whose process died takes the page from the cache,
+        // and that page may be what it died on.
+        webkit_web_view_load_uri(view, address.c_str());
+        return;
+    }
+    webkit_web_view_load_alternate_html(view, CrashPageHtml(address).c_str(), address.c_str(),
+                                        nullptr);
+}
+
 std::string WebKitBrowser::AnswerExternal(std::uint64_t page, std::string_view message) {
     WebKitBrowser* self = nullptr;
     for (WebKitBrowser* browser : Live()) {
@@ -430,6 +451,9 @@ std::string WebKitBrowser::AnswerExternal(std::uint64_t page, std::string_view m
         return R"({"ok":false,"message":"The page has no external object"})";
     if (!self->options_.external_handler)
         return R"({"ok":false,"message":"The client takes no hand-off"})";
+    // The call may show a box: the window stays until its page has the answer.
+    ui::Form& form = self->owner_.form();
+    ui::Application::RunningHandler running(form.app(), &form);
     return self->options_.external_handler(message);
 }
 

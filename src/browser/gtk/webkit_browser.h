@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "browser/gtk/crash_recovery.h"
 #include "browser/gtk/webkit_backend.h"
 #include "browser/hosted_browser.h"
 
@@ -65,6 +66,8 @@ class WebKitBrowser final : public BrowserControl {
                                  gpointer removed, gpointer self);
     static void OnFrameMessage(WebKitUserContentManager* manager, WebKitJavascriptResult* result,
                                gpointer self);
+    static void OnWebProcessTerminated(WebKitWebView* view,
+                                       WebKitWebProcessTerminationReason reason, gpointer self);
 
     void NewWindowRequested(const std::string& url, std::uint32_t flags);
     void ReportCommandState();
@@ -87,6 +90,7 @@ class WebKitBrowser final : public BrowserControl {
     std::string last_requested_;      // the address of the last Navigate
     bool awaiting_start_ = false;     // Navigate asked, its load not started yet
     bool stop_before_start_ = false;  // Stop came while awaiting_start_
+    CrashRecovery crash_recovery_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

@@ -15,6 +15,7 @@
 #include "browser/hosted_browser.h"
 #include "client/gtk/desktop_shell.h"
 #include "client/gtk/html_dialog_gtk.h"
+#include "client/update_checker.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
@@ -22,7 +23,6 @@
 #include "platform/registry.h"
 #include "ui/application.h"
 #include "ui/gtk/gtk_ui.h"
-#include "client/update_checker.h"
 #include "windows/entry.h"
 
 namespace {
@@ -67,7 +67,7 @@ int RunLinuxClient(std::vector<std::string> args) {
     launch.code_page = &platform::SystemCodePage();
     launch.windows = &bridge::SystemWhiteboardWindows();
     launch.shell = &bridge::SystemShell();
-    launch.boxes = &boxes;
+    launch.boxes = &app.boxes();  // a box of a page call keeps its window
     launch.separator = files.Separator();
     bridge::SetLaunchPorts(launch);
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/whiteboard_launch.h"
 #include "client/win32/browser_setup.h"
 #include "client/win32/client_wiring.h"
 #include "client/win32/shell_win32.h"
@@ -49,6 +50,8 @@ int RunKelvraClient() {
         ui::win32::Win32Ui ui;
         app::win32::Win32WindowsShell shell;
         ui::Application application(ui, boxes);
+        // A box of a page call keeps the window it is owned by until it is answered.
+        bridge::CurrentLaunchPorts().boxes = &application.boxes();
         windows::WindowsContext context{wiring.Browsers(),
                                         platform::SystemEnvironment(),
                                         platform::SystemFileSystem(),

@@ -130,6 +130,11 @@ GtkForm* GtkBackend::FormOf(GdkWindow* gdk_window) const {
     return nullptr;
 }
 
+bool GtkBackend::IsFormWindow(const GtkWidget* window) const {
+    return std::any_of(forms_.begin(), forms_.end(),
+                       [window](const GtkForm* form) { return form->Handle() == window; });
+}
+
 GtkForm* GtkBackend::ModalOwner(const GtkForm* except) const {
     for (auto it = forms_.rbegin(); it != forms_.rend(); ++it) {
         if (*it != except && (*it)->form().Visible() && (*it)->form().Modal())

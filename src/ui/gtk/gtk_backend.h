@@ -33,6 +33,7 @@ class GtkBackend final : public Backend {
     void Unregister(GtkForm* form);
     // The form whose window is the toplevel of gdk_window, or null.
     GtkForm* FormOf(GdkWindow* gdk_window) const;
+    bool IsFormWindow(const GtkWidget* window) const;
     // The innermost visible modal form other than except, or null.
     GtkForm* ModalOwner(const GtkForm* except) const;
 

@@ -224,6 +224,23 @@ void GtkForm::Sync() {
     ApplyState();
 }
 
+// Owned windows are the top-levels transient for this one: forms run modally over it, and
+// message boxes and dialogs while they show. Hidden helper windows of its own widgets (tool
+// tips) are transient for it too, and go with it.
+bool GtkForm::OwnsLiveWindow() const {
+    GList* all = gtk_window_list_toplevels();
+    bool found = false;
+    for (GList* it = all; it != nullptr && !found; it = it->next) {
+        auto* window = GTK_WINDOW(it->data);
+        found = GTK_WIDGET(window) != window_ &&
+                gtk_window_get_transient_for(window) == GTK_WINDOW(window_) &&
+                (gtk_widget_get_visible(GTK_WIDGET(window)) ||
+                 backend_.IsFormWindow(GTK_WIDGET(window)));
+    }
+    g_list_free(all);
+    return found;
+}
+
 gboolean GtkForm::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
     Form& form = static_cast<GtkForm*>(self)->form_;
     form.app().Guard(form, [&] { form.Close(); });

@@ -30,6 +30,10 @@ class GtkForm final : public NativeForm {
     NativeWindow Handle() const override { return window_; }
     void Sync() override;
     Rect FrameExtra() const override { return {0, 0, 0, kHeaderBarHeight}; }
+    bool OwnsLiveWindow() const override;
+    NativeWindow OwnerWindow() const override {
+        return gtk_window_get_transient_for(GTK_WINDOW(window_));
+    }
 
     Form& form() const { return form_; }
     GtkWidget* header() const { return header_; }

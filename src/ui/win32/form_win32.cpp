@@ -127,6 +127,32 @@ Win32Form::Win32Form(Win32Ui& ui, Form& form) : ui_(ui), form_(form) {
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(ui_.Font()), FALSE);
 }
 
+namespace {
+
+struct OwnedSearch {
+    HWND owner;
+    bool found;
+};
+
+// Another form of ours, or a window that shows (a box, a page's dialog). Hidden helper
+// windows of the form's own controls (tool tips) are owned by it too, and go with it.
+BOOL CALLBACK FindOwned(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<OwnedSearch*>(data);
+    if (window != search->owner && GetWindow(window, GW_OWNER) == search->owner &&
+        (IsWindowVisible(window) || Win32Form::FromHandle(window) != nullptr))
+        search->found = true;
+    return search->found ? FALSE : TRUE;
+}
+
+}  // namespace
+
+// Owned windows are top-level windows of this thread; Windows destroys them with their owner.
+bool Win32Form::OwnsLiveWindow() const {
+    OwnedSearch search{hwnd_, false};
+    EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 Win32Form::~Win32Form() {
     if (hwnd_ != nullptr && IsWindow(hwnd_)) {
         SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);

@@ -52,6 +52,8 @@ class Win32Form final : public NativeForm {
     NativeWindow Handle() const override { return hwnd_; }
     void Sync() override;
     Rect FrameExtra() const override;
+    bool OwnsLiveWindow() const override;
+    NativeWindow OwnerWindow() const override { return GetWindow(hwnd_, GW_OWNER); }
 
     Form& form() const { return form_; }
     // Forms with buttons take the dialog keys (Tab, Enter) in the message loop.

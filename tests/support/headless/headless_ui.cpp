@@ -9,8 +9,16 @@ namespace {
 
 class HeadlessForm final : public ui::NativeForm {
   public:
+    // Owned as on Windows: by the main form while it is shown, else by the active window
+    // (here the innermost form in a modal run).
     HeadlessForm(HeadlessUi& ui, ui::Form& form) : ui_(ui), form_(form) {
         ui_.Log("create " + form.ClassName());
+        if (ui::Form* main = form.app().MainForm(); main != nullptr && main->Visible())
+            owner_ = main;
+        else
+            for (ui::Form* other : form.app().Forms())
+                if (other->Visible() && other->Modal())
+                    owner_ = other;
     }
     ~HeadlessForm() override { ui_.Log("destroy " + form_.ClassName()); }
     ui::NativeWindow Handle() const override { return const_cast<ui::Form*>(&form_); }
@@ -31,10 +39,20 @@ class HeadlessForm final : public ui::NativeForm {
         }
         synced_ = true;
     }
+    ui::NativeWindow OwnerWindow() const override {
+        return owner_ != nullptr ? owner_->Handle() : nullptr;
+    }
+    bool OwnsLiveWindow() const override {
+        for (ui::Form* other : form_.app().Forms())
+            if (static_cast<const HeadlessForm&>(other->native()).owner_ == &form_)
+                return true;
+        return false;
+    }
 
   private:
     HeadlessUi& ui_;
     ui::Form& form_;
+    const ui::Form* owner_ = nullptr;
     bool visible_ = false;
     bool synced_ = false;
     std::string caption_;
@@ -160,6 +178,11 @@ ui::MsgResult HeadlessBoxes::Show(const ui::MessageBoxRequest& request) {
     if (fail)
         throw Error("The message box could not be shown");
     shown.push_back(request);
+    if (while_shown) {
+        const auto run = std::move(while_shown);
+        while_shown = nullptr;
+        run();
+    }
     ui::MsgResult answer;
     if (!answers.empty()) {
         answer = answers.front();

@@ -104,6 +104,8 @@ class HeadlessBoxes final : public ui::MessageBoxes {
     std::vector<ui::MessageBoxRequest> shown;
     // Throw from Show (the box could not be shown).
     bool fail = false;
+    // Runs once, while the next box is shown, as the box's own loop would run the queue.
+    std::function<void()> while_shown;
 
   private:
     HeadlessUi& ui_;

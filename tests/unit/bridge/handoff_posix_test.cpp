@@ -22,6 +22,7 @@
 #include "ui/message_box.h"
 
 // Last: Xlib defines macros (Bool, None, Status) that clash with names above.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace kelvra::bridge {
@@ -160,6 +161,59 @@ TEST_F(PosixHandOffTest, TheWaitEndsWhenTheWhiteboardWindowGoesAway) {
     killer.join();
     EXPECT_EQ(Record(), "") << "the whiteboard never finished handling it";
     EXPECT_TRUE(NoWhiteboardWindow());
+}
+
+// Window managers wrap client windows in frames of their own, some more than one level deep.
+// The whiteboard's window is three levels below the root here, with a stray window of the same
+// class (not a client window) directly on the root.
+TEST(WhiteboardWindowSearch, FindsClientWindowsAsWindowManagersDefineThem) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "needs an X display (xvfb-run)";
+    enum class Marks { ClientList, WmState, Nothing };
+    const struct {
+        const char* name;
+        Marks marks;
+        bool finds_nested;  // else the stray window is the only one found
+    } cases[] = {
+        {"listed in _NET_CLIENT_LIST", Marks::ClientList, true},
+        {"carrying WM_STATE", Marks::WmState, true},
+        {"no manager's marks: the plain tree", Marks::Nothing, false},
+    };
+    const char kClass[] = "kelvra-search\0KelvraSearchTest";
+    Display* d = XOpenDisplay(nullptr);
+    ASSERT_NE(d, nullptr);
+    const Window root = DefaultRootWindow(d);
+    const Atom client_list = XInternAtom(d, "_NET_CLIENT_LIST", False);
+    const Atom wm_state = XInternAtom(d, "WM_STATE", False);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto window = [&](Window parent, bool with_class) {
+            const Window w = XCreateSimpleWindow(d, parent, 0, 0, 10, 10, 0, 0, 0);
+            if (with_class)
+                XChangeProperty(d, w, XA_WM_CLASS, XA_STRING, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(kClass), sizeof kClass);
+            return w;
+        };
+        const Window stray = window(root, true);
+        const Window frame = window(root, false);
+        const Window nested = window(window(window(frame, false), false), true);
+        if (c.marks == Marks::ClientList) {
+            const unsigned long listed = nested;
+            XChangeProperty(d, root, client_list, XA_WINDOW, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(&listed), 1);
+        } else if (c.marks == Marks::WmState) {
+            const unsigned long state[2] = {1, 0};  // NormalState, no icon
+            XChangeProperty(d, nested, wm_state, wm_state, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(state), 2);
+        }
+        XSync(d, False);
+        const std::uintptr_t found = SystemWhiteboardWindows().Find("KelvraSearchTest");
+        EXPECT_EQ(found, c.finds_nested ? nested : stray);
+        XDeleteProperty(d, root, client_list);
+        XDestroyWindow(d, frame);
+        XDestroyWindow(d, stray);
+        XSync(d, False);
+    }
+    XCloseDisplay(d);
 }
 
 TEST_F(PosixHandOffTest, WhiteboardNotRunningIsStartedWithCourseText) {

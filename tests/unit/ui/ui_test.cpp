@@ -226,6 +226,19 @@ TEST(Forms, AReleasedFormOutlivesItsRunningHandlers) {
              f.app.InstallMessageHook(&form, [body](const Message&, bool&) { body(); });
              f.app.RouteMessage(Message{nullptr, kWmKeyDown, 'A', 0});
          }},
+        {"its own modal run, which the release ends",
+         [](Fixture& f, Plain& form, const std::function<void()>& body) {
+             f.ui.Post(body);
+             EXPECT_EQ(form.ShowModal(), ModalResult::Cancel);
+             EXPECT_EQ(f.ui.stalls(), 0);
+         }},
+        {"a box it owns",
+         [](Fixture& f, Plain& form, const std::function<void()>& body) {
+             f.boxes.while_shown = body;
+             MessageBoxRequest box;
+             box.owner = form.Handle();
+             f.app.boxes().Show(box);
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.entry);
@@ -244,6 +257,29 @@ TEST(Forms, AReleasedFormOutlivesItsRunningHandlers) {
         EXPECT_FALSE(f.app.Owns(&form));
         EXPECT_EQ(f.app.MessageHookOwner(), nullptr);
     }
+}
+
+// Destroying an owner window takes its owned windows along: a released form that owns a
+// shown form waits for that one to go; hidden ones it owns are released with it.
+TEST(Forms, AReleasedFormWaitsForTheShownWindowsItOwnsAndTakesTheHiddenOnes) {
+    Fixture f;
+    f.app.CreateForm<Plain>(Def("TMain"));  // hidden: new forms are owned by the modal one
+    auto& owner = f.app.CreateForm<Plain>(Def("TOwner"));
+    Form* shown = nullptr;
+    Form* hidden = nullptr;
+    f.ui.Post([&] {
+        shown = &f.app.CreateForm<Plain>(Def("TShown"));
+        shown->Show();
+        hidden = &f.app.CreateForm<Plain>(Def("THidden"));
+    });
+    f.ui.Post([&] { f.app.ReleaseForm(&owner); });
+    owner.ShowModal();
+    f.ui.RunPending();
+    EXPECT_TRUE(f.app.Owns(&owner)) << "a form it owns is shown";
+    EXPECT_FALSE(f.app.Owns(hidden));
+    f.app.DestroyForm(shown);
+    f.ui.RunPending();
+    EXPECT_FALSE(f.app.Owns(&owner));
 }
 
 TEST(Controls, TitleBarItemsDefaultButtonAndTimer) {

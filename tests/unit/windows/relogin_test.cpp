@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "browser/doc_host.h"
 #include "client_fixture.h"
 
@@ -84,6 +88,67 @@ TEST(Relogin, ClosingTheNewLoginWindowEndsTheRunAfterTheSequence) {
     // Code after the request ran to its end: home page asked for, main shown again.
     EXPECT_EQ(f.ui.LogLines("navigate TFrmMain.Browser1").size(), 2u);
     EXPECT_TRUE(main.Visible());
+}
+
+void SignInOn(windows::TFrmLogin& login) {
+    auto& browser = headless::HeadlessBrowserBackend::Of(login.Browser1);
+    browser.CompletePending("登录");
+    browser.Complete("http://r.test/home/techer/index", "首页");
+}
+
+// A window released while a loop of its own is on the stack (a login window in its modal
+// run, a popup's box) stays until that loop returns, and the client ends with its newest
+// login window signed in and the main window shown.
+TEST(Relogin, AWindowReleasedUnderItsOwnLoopStaysUntilTheLoopReturns) {
+    struct Case {
+        const char* name;
+        // Runs the scenario on a signed-in client; returns the released window and whether
+        // it was still there when the scenario ended its nested loop.
+        std::function<std::pair<ui::Form*, bool>(ClientFixture&)> run;
+    };
+    const std::vector<Case> cases = {
+        {"frames reach the login page one after the other",
+         [](ClientFixture& f) {
+             std::pair<ui::Form*, bool> out;
+             f.ui.Post([&] {
+                 out.first = f.state.FrmLogin;  // in the first re-login's modal run
+                 f.ui.Post([&f] { SignInOn(*f.state.FrmLogin); });
+                 f.Browser("TFrmMain").Complete("http://r.test/f/2/site/login", "", true);
+                 out.second = f.app.Owns(out.first);
+             });
+             f.Browser("TFrmMain").Complete("http://r.test/f/1/site/login", "", true);
+             return out;
+         }},
+        {"sign-out while a popup's box is open",
+         [](ClientFixture& f) {
+             std::pair<ui::Form*, bool> out;
+             f.Browser("TFrmMain").RequestNewWindow("http://r.test/lesson/1");
+             out.first = f.state.FrmBrowser;
+             f.boxes.while_shown = [&] {
+                 f.ui.Post([&f] { SignInOn(*f.state.FrmLogin); });
+                 f.Browser("TFrmMain").Complete("http://r.test/site/login", "登录");
+                 out.second = f.app.Owns(out.first);
+             };
+             ui::MessageBoxRequest box;  // as a page call's box: owned by its window
+             box.owner = out.first->Handle();
+             f.app.boxes().Show(box);
+             return out;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClientFixture f;
+        auto& main = f.StartSignedIn();
+        const auto [released, kept_through_the_loop] = c.run(f);
+        f.ui.RunPending();
+        EXPECT_TRUE(kept_through_the_loop);
+        EXPECT_FALSE(f.app.Owns(released)) << "destroyed once its loop returned";
+        EXPECT_TRUE(main.Visible());
+        EXPECT_TRUE(f.state.LoginSucceeded);
+        EXPECT_TRUE(f.app.Owns(f.state.FrmLogin));
+        EXPECT_FALSE(f.app.Terminated());
+        EXPECT_EQ(f.ui.stalls(), 0);
+    }
 }
 
 TEST(CloseBrowserWin, HidesExactlyThePopupWindows) {

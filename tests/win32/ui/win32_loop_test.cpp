@@ -78,6 +78,28 @@ TEST(Win32Loop, ModalRunConsultsTheHookAndDisablesTheOtherWindows) {
     EXPECT_EQ(dialog.edt_webroot.Text(), "r");
 }
 
+// Windows destroys owned windows with their owner: a released form that owns a live window
+// (here a plain one, standing for a page's own dialog the application never sees) stays
+// until that window has gone.
+TEST(Win32Loop, AReleasedFormStaysWhileAWindowItOwnsIsAlive) {
+    Win32Client c;
+    c.app.CreateForm<ui::Form>(windows::MainDefinition());
+    ui::Form& popup = c.app.CreateForm<ui::Form>(windows::BrowserDefinition());
+    HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                  Hwnd(popup), nullptr, nullptr, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    c.app.ReleaseForm(&popup);
+    bool kept = false;
+    c.ui.Post([&] {
+        kept = c.app.Owns(&popup);
+        DestroyWindow(dialog);
+        c.ui.Post([&] { c.ui.Post([&] { c.app.Terminate(); }); });
+    });
+    c.app.Run();
+    EXPECT_TRUE(kept);
+    EXPECT_FALSE(c.app.Owns(&popup));
+}
+
 TEST(Win32Loop, ClosingTheLoginWindowEndsItsModalRunAsATerminateRequest) {
     Win32Client c;
     c.app.CreateForm<ui::Form>(windows::MainDefinition());
