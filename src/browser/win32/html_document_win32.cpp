@@ -24,7 +24,7 @@ class ElementList final : public app::AnchorList {
 }  // namespace
 
 std::string ReadPropertyByName(IDispatch& element, std::string_view name) {
-    std::wstring wide = Wide(std::string(name));
+    std::wstring wide = Widen(std::string(name));
     LPOLESTR names[] = {wide.data()};
     DISPID id = DISPID_UNKNOWN;
     if (FAILED(element.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
