@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "client/win32/browser_setup.h"
+#include "browser/win32/browser_setup.h"
 #include "client/win32/client_wiring.h"
 #include "client/win32/shell_win32.h"
 #include "platform/code_page.h"
@@ -40,7 +40,7 @@ int RunKelvraClient() {
     using namespace kelvra;
     // OLE, the control word and the wheel hook come before anything else, also in a copy
     // that is about to find another one running.
-    app::win32::BrowserProcess browser_process;
+    browser::win32::BrowserProcess browser_process;
     int exit_code = 0;
     {
         windows::ProcessState state;
