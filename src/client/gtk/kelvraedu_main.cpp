@@ -14,7 +14,7 @@
 #include "browser/gtk/webkit_backend.h"
 #include "browser/hosted_browser.h"
 #include "client/gtk/desktop_shell.h"
-#include "client/gtk/html_dialog_gtk.h"
+#include "client/update_checker.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/file_system.h"
@@ -22,7 +22,7 @@
 #include "platform/registry.h"
 #include "ui/application.h"
 #include "ui/gtk/gtk_ui.h"
-#include "client/update_checker.h"
+#include "update/gtk/html_dialog_gtk.h"
 #include "windows/entry.h"
 
 namespace {
@@ -56,7 +56,7 @@ int RunLinuxClient(std::vector<std::string> args) {
 
     ui::MessageBoxes& boxes = ui::ApplicationMessageBoxes();
     ui::Application app(*gui, boxes);
-    app::gtk::InstallHtmlDialog();
+    update::gtk::InstallHtmlDialog();
     windows::ProcessState state;
     app::gtk::DesktopShell shell;
     platform::FileSystem& files = platform::SystemFileSystem();
