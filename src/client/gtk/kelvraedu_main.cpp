@@ -58,7 +58,7 @@ int RunLinuxClient(std::vector<std::string> args) {
     ui::Application app(*gui, boxes);
     update::gtk::InstallHtmlDialog();
     windows::ProcessState state;
-    app::gtk::DesktopShell shell;
+    client::gtk::DesktopShell shell;
     platform::FileSystem& files = platform::SystemFileSystem();
 
     bridge::LaunchPorts launch;
@@ -81,7 +81,7 @@ int RunLinuxClient(std::vector<std::string> args) {
         state,
         bridge::NewExternalObject,
         [&app](const windows::UpdateEngineProperties& properties, ui::NativeWindow owner) {
-            return std::make_unique<update::EngineUpdateChecker>(properties, owner, &app);
+            return std::make_unique<client::EngineUpdateChecker>(properties, owner, &app);
         },
         KELVRA_DEFAULT_WEBROOT,
         KELVRA_FALLBACK_WEBROOT,

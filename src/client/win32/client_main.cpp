@@ -45,9 +45,9 @@ int RunKelvraClient() {
     {
         windows::ProcessState state;
         ui::MessageBoxes& boxes = ui::ApplicationMessageBoxes();
-        app::win32::ClientWiring wiring(Arguments(), state, boxes);
+        client::win32::ClientWiring wiring(Arguments(), state, boxes);
         ui::win32::Win32Ui ui;
-        app::win32::Win32WindowsShell shell;
+        client::win32::Win32WindowsShell shell;
         ui::Application application(ui, boxes);
         windows::WindowsContext context{wiring.Browsers(),
                                         platform::SystemEnvironment(),
@@ -57,10 +57,10 @@ int RunKelvraClient() {
                                         shell,
                                         state,
                                         wiring.ExternalObjects(),
-                                        app::win32::ClientWiring::UpdateCheckers(application),
+                                        client::win32::ClientWiring::UpdateCheckers(application),
                                         KELVRA_DEFAULT_WEBROOT,
                                         KELVRA_FALLBACK_WEBROOT,
-                                        app::win32::ClientWiring::UpdateHost()};
+                                        client::win32::ClientWiring::UpdateHost()};
         windows::ClientPorts ports{application, platform::SystemNamedMutexes(), context,
                                    wiring.Initialization()};
         exit_code = windows::RunClient(ports);

@@ -226,7 +226,7 @@ TEST_F(EngineTest, LoginWindowCheckerUsesTheWindowProperties) {
     p.TimeFormat = "hh:nn";
     p.TimeSeparator = ':';
     int owner = 0;
-    update::EngineUpdateChecker checker(p, &owner, nullptr);
+    client::EngineUpdateChecker checker(p, &owner, nullptr);
     EXPECT_EQ(checker.engine().TimeOut, 3000);
     EXPECT_EQ(checker.engine().OwnerWindow, &owner);
     EXPECT_EQ(checker.engine().Authenticate, update::TUpdateAuthentication::waNever);
