@@ -7,7 +7,7 @@
 namespace kelvra::browser::win32 {
 namespace {
 
-class ElementList final : public app::AnchorList {
+class ElementList final : public AnchorList {
   public:
     explicit ElementList(std::vector<ComPtr<IDispatch>> elements)
         : elements_(std::move(elements)) {}
@@ -52,8 +52,7 @@ std::string ReadPropertyByName(IDispatch& element, std::string_view name) {
 Win32HtmlDocument::Win32HtmlDocument(IUnknown* document)
     : document_(ComPtr<IUnknown>::Share(document)) {}
 
-std::unique_ptr<app::AnchorList> Win32HtmlDocument::GetElementsByTagName(
-    std::string_view tag) const {
+std::unique_ptr<AnchorList> Win32HtmlDocument::GetElementsByTagName(std::string_view tag) const {
     auto* doc = reinterpret_cast<IHTMLDocument3*>(document_.Get());
     Bstr name{std::string(tag)};
     ComPtr<IHTMLElementCollection> collection;

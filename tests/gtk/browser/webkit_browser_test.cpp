@@ -13,7 +13,7 @@ namespace {
 constexpr HResult kEFail = static_cast<HResult>(0x80004005u);
 
 std::string Size(const std::string& w, const std::string& h) {
-    return std::string("http://") + app::kPopupSizeHost + "/?dd&cwidth=" + w + "&cheight=" + h;
+    return std::string("http://") + browser::kPopupSizeHost + "/?dd&cwidth=" + w + "&cheight=" + h;
 }
 
 struct Event {
