@@ -72,6 +72,19 @@ if [ ! -f "$WINEPREFIX/.kelvra-ready" ]; then
   "$server" -w
   touch "$WINEPREFIX/.kelvra-ready"
 fi
+# Windows links its UI fonts to a CJK font, so Chinese captions draw in Tahoma's place; the
+# prefix has none of its own. Debian's WenQuanYi Micro Hei goes into its font folder and is
+# linked from the fonts the windows and dialogs use.
+cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
+if [ ! -f "$WINEPREFIX/.kelvra-cjk-font" ] && [ -f "$cjk_font" ]; then
+  ln -sf "$cjk_font" "$WINEPREFIX/drive_c/windows/Fonts/wqy-microhei.ttc"
+  for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI"; do
+    "${norandom[@]}" "$loader" reg add \
+      'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  done
+  touch "$WINEPREFIX/.kelvra-cjk-font"
+fi
 # A persistent server makes every later test process start fast.
 (exec_detached "$server" -p >/dev/null 2>&1 </dev/null) || true
 # Start Wine's own service processes from here with no terminal attached: started by the

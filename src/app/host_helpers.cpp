@@ -89,24 +89,4 @@ std::string GetQueryValue(std::string_view key, std::string_view text) {
     return std::string(rest.substr(0, rest.find('&')));
 }
 
-std::string QueryPopupSize(const AnchorList* anchors, std::string_view address) {
-    if (anchors == nullptr)
-        throw Error("The browser holds no HTML document");
-    std::string result;
-    const std::size_t count = anchors->Length();
-    for (std::size_t i = 0; i < count; ++i) {
-        if (anchors->Href(i) != address)
-            continue;
-        try {
-            const std::string width = anchors->Property(i, "fwidth");
-            const std::string height = anchors->Property(i, "fheight");
-            result = std::string("http://") + kPopupSizeHost + "/?dd&cwidth=" + width +
-                     "&cheight=" + height;
-        } catch (const Error&) {
-            result.clear();  // a matching link without both size attributes gives no size
-        }
-    }
-    return result;
-}
-
 }  // namespace kelvra::app

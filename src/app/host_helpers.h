@@ -1,5 +1,5 @@
 // Free functions the windows call: configuration folder, whiteboard lookup, browser
-// emulation value and the popup-size text helpers. They hold no state.
+// emulation value and the query-value helper of the popup-size text. They hold no state.
 #pragma once
 
 #include <cstddef>
@@ -19,8 +19,6 @@ inline constexpr const char* kSettingsFileName = "sysparams.ini";
 inline constexpr const char* kBrowserEmulationKey =
     "SOFTWARE\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
 inline constexpr unsigned kBrowserEmulationValue = 8000;
-// Host of the size carrier text; never contacted.
-inline constexpr const char* kPopupSizeHost = "popup.kelvra.invalid";
 
 // Windows: %APPDATA% + "\kelvraeduConfig" (empty APPDATA when unset).
 // Linux: $APPDATA when set, otherwise $XDG_CONFIG_HOME or ~/.config, + "/kelvraeduConfig".
@@ -40,21 +38,5 @@ void SetBrowserEmulation(platform::Registry& registry, const platform::FileSyste
 // The text after the first occurrence of key up to the next '&' or the end; "" when
 // key does not occur.
 std::string GetQueryValue(std::string_view key, std::string_view text);
-
-// The anchors of a page, as the popup-size query reads them.
-class AnchorList {
-  public:
-    virtual ~AnchorList() = default;
-    virtual std::size_t Length() const = 0;
-    // The element's "href" property; throws Error when it cannot be read.
-    virtual std::string Href(std::size_t index) const = 0;
-    // A property read by name as text; throws Error when the element has none.
-    virtual std::string Property(std::size_t index, std::string_view name) const = 0;
-};
-
-// The size carrier text for the last anchor whose href equals address exactly, or "".
-// A matching anchor without "fwidth" or "fheight" empties the result. anchors is the
-// document's "a" elements; null (no HTML document) throws Error.
-std::string QueryPopupSize(const AnchorList* anchors, std::string_view address);
 
 }  // namespace kelvra::app

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/host_helpers.h"
+#include "browser/anchor_list.h"
 #include "platform/error.h"
 #include "ui/backend.h"
 
@@ -49,7 +49,7 @@ class HtmlDocument3 {
   public:
     virtual ~HtmlDocument3() = default;
     // The elements with that tag name. Throws Error when the query fails.
-    virtual std::unique_ptr<app::AnchorList> GetElementsByTagName(std::string_view tag) const = 0;
+    virtual std::unique_ptr<AnchorList> GetElementsByTagName(std::string_view tag) const = 0;
 };
 
 // The native control behind one THostedBrowser.

@@ -7,10 +7,11 @@
 #include "update/update_engine.h"
 #include "windows/ports.h"
 
-namespace kelvra::update {
+namespace kelvra::client {
 
 // Sets the properties the window's definition gives; every other one keeps its default.
-inline void ApplyProperties(TUpdateEngine& engine, const windows::UpdateEngineProperties& p) {
+inline void ApplyProperties(update::TUpdateEngine& engine,
+                            const windows::UpdateEngineProperties& p) {
     engine.Agent = p.Agent;
     engine.URL = p.URL;
     engine.SetVersion(p.Version);
@@ -38,10 +39,10 @@ class EngineUpdateChecker final : public windows::UpdateChecker {
     bool NewVersionAvailable(bool init_path) override {
         return engine_.NewVersionAvailable(init_path);
     }
-    TUpdateEngine& engine() { return engine_; }
+    update::TUpdateEngine& engine() { return engine_; }
 
   private:
-    TUpdateEngine engine_;
+    update::TUpdateEngine engine_;
 };
 
-}  // namespace kelvra::update
+}  // namespace kelvra::client

@@ -70,22 +70,6 @@ void SplitAnswer(std::string_view s, std::string& word, std::map<std::string, st
                                          : ParsePairs(s.substr(sp + 1));
 }
 
-MsgResult DefaultAnswer(MsgButtons buttons) {
-    switch (buttons) {
-        case MsgButtons::Ok:
-            return MsgResult::Ok;
-        case MsgButtons::YesNo:
-        case MsgButtons::YesNoCancel:
-            return buttons == MsgButtons::YesNo ? MsgResult::No : MsgResult::Cancel;
-        case MsgButtons::AbortRetryIgnore:
-            return MsgResult::Abort;
-        case MsgButtons::OkCancel:
-        case MsgButtons::RetryCancel:
-            return MsgResult::Cancel;
-    }
-    return MsgResult::Cancel;
-}
-
 bool Offers(MsgButtons buttons, MsgResult r) {
     switch (buttons) {
         case MsgButtons::Ok:
@@ -168,7 +152,7 @@ void DialogScript::Append(const std::string& line) {
 }
 
 MsgResult DialogScript::Show(const MessageBoxRequest& request) {
-    MsgResult result = DefaultAnswer(request.buttons);
+    MsgResult result = DismissAnswer(request.buttons);
     if (auto answer = NextAnswer()) {
         const auto parsed = ParseResult(answer->word);
         if (!parsed || !Offers(request.buttons, *parsed)) {

@@ -10,6 +10,22 @@ MessageBoxes& ApplicationMessageBoxes() {
     return SystemMessageBoxes();
 }
 
+MsgResult DismissAnswer(MsgButtons buttons) {
+    switch (buttons) {
+        case MsgButtons::Ok:
+            return MsgResult::Ok;
+        case MsgButtons::YesNo:
+            return MsgResult::No;
+        case MsgButtons::AbortRetryIgnore:
+            return MsgResult::Abort;
+        case MsgButtons::OkCancel:
+        case MsgButtons::YesNoCancel:
+        case MsgButtons::RetryCancel:
+            return MsgResult::Cancel;
+    }
+    return MsgResult::Cancel;
+}
+
 const char* ToString(MsgButtons buttons) {
     switch (buttons) {
         case MsgButtons::Ok:

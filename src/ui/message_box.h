@@ -43,6 +43,10 @@ MessageBoxes& SystemMessageBoxes();
 // The dialog script when KELVRA_DIALOG_SCRIPT names a file, otherwise the system boxes.
 MessageBoxes& ApplicationMessageBoxes();
 
+// The answer of a box left without pressing a button (closed, or no answer given): its No
+// or Cancel button, OK when OK is its only button, Abort for Abort/Retry/Ignore.
+MsgResult DismissAnswer(MsgButtons buttons);
+
 const char* ToString(MsgButtons buttons);
 const char* ToString(MsgIcon icon);
 const char* ToString(MsgResult result);

@@ -7,13 +7,17 @@
 
 namespace kelvra::windows {
 
+void SetUpApplication(ui::Application& app) {
+    app.SetTitle(app::kApplicationTitle);
+}
+
 int RunClient(ClientPorts& ports) {
     ui::Application& app = ports.app;
     if (!app::AcquireSingleInstance(ports.mutexes, app.boxes()))
         return 0;  // another copy runs; it is neither notified nor brought to the front
     if (ports.initialize && !ports.initialize(app))
         return 0;
-    app.SetTitle(app::kApplicationTitle);
+    SetUpApplication(app);
     TFrmMain& main = app.CreateForm<TFrmMain>(ports.context);
     ports.context.state.FrmMain = &main;
     app.Run();

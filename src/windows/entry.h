@@ -24,6 +24,10 @@ struct ClientPorts {
     std::function<bool(ui::Application&)> initialize;
 };
 
+// The application object as the entry sets it up before the main window: its title, the
+// caption of every error box.
+void SetUpApplication(ui::Application& app);
+
 // Guard, application, main window, message loop, end. Returns the process exit code.
 int RunClient(ClientPorts& ports);
 

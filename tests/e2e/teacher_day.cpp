@@ -223,11 +223,11 @@ class Day {
         return client_->Wait(30s).value_or(-1);
     }
 
-    // Waits until the client has the expected number of web processes (they end a moment
-    // after their page closes), then samples.
+    // Waits (bounded) until the client has the expected number of web processes, then
+    // samples: a released page's process ends a moment later, much later on a busy machine.
     PhaseSample Sample(const std::string& name, int web_views) {
         const double seconds = std::chrono::duration<double>(Clock::now() - phase_start_).count();
-        test::WaitUntil([&] { return MeasureTree(ClientId()).web_processes == web_views; }, 20s);
+        test::WaitUntil([&] { return MeasureTree(ClientId()).web_processes == web_views; }, 60s);
         PhaseSample sample{name, seconds, MeasureTree(ClientId()), web_views};
         phase_start_ = Clock::now();
         return sample;
@@ -274,6 +274,7 @@ Footprint MeasureTree(long root) {
     std::map<long, long> parent;
     std::map<long, long> rss;
     std::map<long, bool> web;
+    std::map<long, bool> ended;  // exited or exiting: no longer holds a page or memory
     DIR* proc = ::opendir("/proc");
     while (dirent* e = proc ? ::readdir(proc) : nullptr) {
         const long pid = std::atol(e->d_name);
@@ -284,6 +285,8 @@ Footprint MeasureTree(long root) {
         while (std::getline(status, line)) {
             if (line.rfind("Name:", 0) == 0)
                 web[pid] = line.find("WebKitWebProces") != std::string::npos;
+            else if (line.rfind("State:", 0) == 0)
+                ended[pid] = line.find_first_of("ZX", 6) != std::string::npos;
             else if (line.rfind("PPid:", 0) == 0)
                 parent[pid] = std::atol(line.c_str() + 5);
             else if (line.rfind("VmRSS:", 0) == 0)
@@ -297,7 +300,7 @@ Footprint MeasureTree(long root) {
         for (long p = pid; p > 1; p = parent.count(p) ? parent[p] : 0) {
             if (p == root) {
                 out.rss_kb += rss.count(pid) ? rss[pid] : 0;
-                out.web_processes += web[pid] ? 1 : 0;
+                out.web_processes += web[pid] && !ended[pid] ? 1 : 0;
                 break;
             }
         }

@@ -15,7 +15,7 @@ struct Element {
     std::vector<std::pair<std::string, std::string>> attributes;
 };
 
-class Elements final : public app::AnchorList {
+class Elements final : public AnchorList {
   public:
     explicit Elements(std::vector<Element> elements) : elements_(std::move(elements)) {}
     std::size_t Length() const override { return elements_.size(); }
@@ -121,7 +121,7 @@ class WebKitDocument final : public HtmlDocument3 {
             g_object_remove_weak_pointer(G_OBJECT(view_), reinterpret_cast<gpointer*>(&view_));
     }
 
-    std::unique_ptr<app::AnchorList> GetElementsByTagName(std::string_view tag) const override {
+    std::unique_ptr<AnchorList> GetElementsByTagName(std::string_view tag) const override {
         return std::make_unique<Elements>(Query(tag));
     }
 
@@ -167,7 +167,7 @@ class SnapshotDocument final : public HtmlDocument3 {
         }
     }
 
-    std::unique_ptr<app::AnchorList> GetElementsByTagName(std::string_view tag) const override {
+    std::unique_ptr<AnchorList> GetElementsByTagName(std::string_view tag) const override {
         if (!g_ascii_strcasecmp(std::string(tag).c_str(), "a")) {
             if (!error_.empty())
                 throw Error(error_);

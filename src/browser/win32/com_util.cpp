@@ -15,39 +15,14 @@ std::string GuidText(const GUID& id) {
     return text;
 }
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-std::string Narrow(const wchar_t* wide, std::size_t length) {
-    if (wide == nullptr || length == 0)
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
-std::string Narrow(const wchar_t* wide) {
-    return wide ? Narrow(wide, wcslen(wide)) : std::string();
-}
-
 std::string VariantText(const VARIANT& value) {
     if (V_VT(&value) == VT_BSTR)
-        return Narrow(V_BSTR(&value), SysStringLen(V_BSTR(&value)));
+        return Narrow({V_BSTR(&value), SysStringLen(V_BSTR(&value))});
     VARIANT text;
     VariantInit(&text);
     const HRESULT hr = VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR);
     Check(hr);
-    std::string out = Narrow(V_BSTR(&text), SysStringLen(V_BSTR(&text)));
+    std::string out = Narrow({V_BSTR(&text), SysStringLen(V_BSTR(&text))});
     VariantClear(&text);
     return out;
 }
@@ -57,7 +32,7 @@ std::string ResultMessage(HRESULT hr) {
     const DWORD n = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text = n ? Narrow(buffer, n) : std::string();
+    std::string text = n ? Narrow({buffer, n}) : std::string();
     if (buffer)
         LocalFree(buffer);
     while (!text.empty() &&
@@ -99,7 +74,7 @@ MSG ToMsg(const ui::Message& message) {
 }
 
 Bstr::Bstr(const std::string& utf8) {
-    const std::wstring wide = Wide(utf8);
+    const std::wstring wide = Widen(utf8);
     s_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "browser/browser_control.h"
+#include "platform/win32/wide.h"
 
 namespace kelvra::browser::win32 {
 
@@ -66,9 +67,8 @@ class ComPtr {
     T* p_ = nullptr;
 };
 
-std::wstring Wide(const std::string& utf8);
-std::string Narrow(const wchar_t* wide);
-std::string Narrow(const wchar_t* wide, std::size_t length);
+using platform::win32::Narrow;
+using platform::win32::Widen;
 // A string variant's text (BSTR, or converted with VariantChangeType); throws on failure.
 std::string VariantText(const VARIANT& value);
 

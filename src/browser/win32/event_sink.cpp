@@ -45,7 +45,7 @@ std::string TextOf(VARIANT& arg) {
     VARIANT& v = Deref(arg);
     if (V_VT(&v) == (VT_BSTR | VT_BYREF))
         return V_BSTRREF(&v) && *V_BSTRREF(&v)
-                   ? Narrow(*V_BSTRREF(&v), SysStringLen(*V_BSTRREF(&v)))
+                   ? Narrow({*V_BSTRREF(&v), SysStringLen(*V_BSTRREF(&v))})
                    : std::string();
     if (V_VT(&v) == VT_EMPTY || V_VT(&v) == VT_NULL)
         return {};
@@ -61,12 +61,12 @@ void WriteText(VARIANT& arg, const std::string& before, const std::string& after
     if (V_VT(&v) == (VT_BSTR | VT_BYREF)) {
         if (V_BSTRREF(&v)) {
             SysFreeString(*V_BSTRREF(&v));
-            *V_BSTRREF(&v) = SysAllocString(Wide(after).c_str());
+            *V_BSTRREF(&v) = SysAllocString(Widen(after).c_str());
         }
     } else if (&v != &arg) {
         VariantClear(&v);
         V_VT(&v) = VT_BSTR;
-        V_BSTR(&v) = SysAllocString(Wide(after).c_str());
+        V_BSTR(&v) = SysAllocString(Widen(after).c_str());
     }
 }
 

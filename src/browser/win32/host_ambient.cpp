@@ -66,8 +66,8 @@ void FillException(EXCEPINFO* info, const std::string& source, const std::string
         return;
     ZeroMemory(info, sizeof *info);
     info->wCode = 9999;
-    info->bstrSource = SysAllocString(Wide(source).c_str());
-    info->bstrDescription = SysAllocString(Wide(message).c_str());
+    info->bstrSource = SysAllocString(Widen(source).c_str());
+    info->bstrDescription = SysAllocString(Widen(message).c_str());
     info->dwHelpContext = 0;
 }
 

@@ -44,8 +44,8 @@ STDMETHODIMP HostSite::Download(IMoniker* pmk, IBindCtx* pbc, DWORD dwBindVerb, 
         request.dwBindVerb = dwBindVerb;
         request.grfBINDF = static_cast<std::uint32_t>(grfBINDF);
         request.pBindInfo = pBindInfo;
-        request.pszHeaders = Narrow(pszHeaders);
-        request.pszRedir = Narrow(pszRedir);
+        request.pszHeaders = pszHeaders ? Narrow(pszHeaders) : std::string();
+        request.pszRedir = pszRedir ? Narrow(pszRedir) : std::string();
         request.uiCP = uiCP;
         return AnswerDownload(b, request);
     });

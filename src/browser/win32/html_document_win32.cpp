@@ -7,7 +7,7 @@
 namespace kelvra::browser::win32 {
 namespace {
 
-class ElementList final : public app::AnchorList {
+class ElementList final : public AnchorList {
   public:
     explicit ElementList(std::vector<ComPtr<IDispatch>> elements)
         : elements_(std::move(elements)) {}
@@ -24,7 +24,7 @@ class ElementList final : public app::AnchorList {
 }  // namespace
 
 std::string ReadPropertyByName(IDispatch& element, std::string_view name) {
-    std::wstring wide = Wide(std::string(name));
+    std::wstring wide = Widen(std::string(name));
     LPOLESTR names[] = {wide.data()};
     DISPID id = DISPID_UNKNOWN;
     if (FAILED(element.GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
@@ -52,8 +52,7 @@ std::string ReadPropertyByName(IDispatch& element, std::string_view name) {
 Win32HtmlDocument::Win32HtmlDocument(IUnknown* document)
     : document_(ComPtr<IUnknown>::Share(document)) {}
 
-std::unique_ptr<app::AnchorList> Win32HtmlDocument::GetElementsByTagName(
-    std::string_view tag) const {
+std::unique_ptr<AnchorList> Win32HtmlDocument::GetElementsByTagName(std::string_view tag) const {
     auto* doc = reinterpret_cast<IHTMLDocument3*>(document_.Get());
     Bstr name{std::string(tag)};
     ComPtr<IHTMLElementCollection> collection;

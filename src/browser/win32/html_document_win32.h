@@ -15,7 +15,7 @@ class Win32HtmlDocument final : public HtmlDocument3 {
   public:
     // document: the IHTMLDocument3 interface; a reference of its own is kept.
     explicit Win32HtmlDocument(IUnknown* document);
-    std::unique_ptr<app::AnchorList> GetElementsByTagName(std::string_view tag) const override;
+    std::unique_ptr<AnchorList> GetElementsByTagName(std::string_view tag) const override;
 
   private:
     ComPtr<IUnknown> document_;

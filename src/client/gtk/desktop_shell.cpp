@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kelvra::app::gtk {
+namespace kelvra::client::gtk {
 
 void DesktopShell::Execute(ui::NativeWindow, const std::string& verb, const std::string& file,
                            const std::string& parameters, const std::string& directory, int) {
@@ -46,4 +46,4 @@ void DesktopShell::Execute(ui::NativeWindow, const std::string& verb, const std:
     g_object_unref(target);
 }
 
-}  // namespace kelvra::app::gtk
+}  // namespace kelvra::client::gtk

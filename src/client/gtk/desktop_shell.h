@@ -5,7 +5,7 @@
 
 #include "windows/ports.h"
 
-namespace kelvra::app::gtk {
+namespace kelvra::client::gtk {
 
 class DesktopShell final : public windows::Shell {
   public:
@@ -14,4 +14,4 @@ class DesktopShell final : public windows::Shell {
                  int show_command) override;
 };
 
-}  // namespace kelvra::app::gtk
+}  // namespace kelvra::client::gtk

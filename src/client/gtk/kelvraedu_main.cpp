@@ -14,7 +14,6 @@
 #include "browser/gtk/webkit_backend.h"
 #include "browser/hosted_browser.h"
 #include "client/gtk/desktop_shell.h"
-#include "client/gtk/html_dialog_gtk.h"
 #include "client/update_checker.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
@@ -23,6 +22,7 @@
 #include "platform/registry.h"
 #include "ui/application.h"
 #include "ui/gtk/gtk_ui.h"
+#include "update/gtk/html_dialog_gtk.h"
 #include "windows/entry.h"
 
 namespace {
@@ -56,9 +56,9 @@ int RunLinuxClient(std::vector<std::string> args) {
 
     ui::MessageBoxes& boxes = ui::ApplicationMessageBoxes();
     ui::Application app(*gui, boxes);
-    app::gtk::InstallHtmlDialog();
+    update::gtk::InstallHtmlDialog();
     windows::ProcessState state;
-    app::gtk::DesktopShell shell;
+    client::gtk::DesktopShell shell;
     platform::FileSystem& files = platform::SystemFileSystem();
 
     bridge::LaunchPorts launch;
@@ -81,7 +81,7 @@ int RunLinuxClient(std::vector<std::string> args) {
         state,
         bridge::NewExternalObject,
         [&app](const windows::UpdateEngineProperties& properties, ui::NativeWindow owner) {
-            return std::make_unique<update::EngineUpdateChecker>(properties, owner, &app);
+            return std::make_unique<client::EngineUpdateChecker>(properties, owner, &app);
         },
         KELVRA_DEFAULT_WEBROOT,
         KELVRA_FALLBACK_WEBROOT,

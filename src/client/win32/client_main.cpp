@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "bridge/whiteboard_launch.h"
-#include "client/win32/browser_setup.h"
+#include "browser/win32/browser_setup.h"
 #include "client/win32/client_wiring.h"
 #include "client/win32/shell_win32.h"
 #include "platform/code_page.h"
@@ -41,14 +41,14 @@ int RunKelvraClient() {
     using namespace kelvra;
     // OLE, the control word and the wheel hook come before anything else, also in a copy
     // that is about to find another one running.
-    app::win32::BrowserProcess browser_process;
+    browser::win32::BrowserProcess browser_process;
     int exit_code = 0;
     {
         windows::ProcessState state;
         ui::MessageBoxes& boxes = ui::ApplicationMessageBoxes();
-        app::win32::ClientWiring wiring(Arguments(), state, boxes);
+        client::win32::ClientWiring wiring(Arguments(), state, boxes);
         ui::win32::Win32Ui ui;
-        app::win32::Win32WindowsShell shell;
+        client::win32::Win32WindowsShell shell;
         ui::Application application(ui, boxes);
         // A box of a page call keeps the window it is owned by until it is answered.
         bridge::CurrentLaunchPorts().boxes = &application.boxes();
@@ -60,10 +60,10 @@ int RunKelvraClient() {
                                         shell,
                                         state,
                                         wiring.ExternalObjects(),
-                                        app::win32::ClientWiring::UpdateCheckers(application),
+                                        client::win32::ClientWiring::UpdateCheckers(application),
                                         KELVRA_DEFAULT_WEBROOT,
                                         KELVRA_FALLBACK_WEBROOT,
-                                        app::win32::ClientWiring::UpdateHost()};
+                                        client::win32::ClientWiring::UpdateHost()};
         windows::ClientPorts ports{application, platform::SystemNamedMutexes(), context,
                                    wiring.Initialization()};
         exit_code = windows::RunClient(ports);

@@ -13,7 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/registry.h"
 
-namespace kelvra::app::win32 {
+namespace kelvra::client::win32 {
 
 ClientWiring::ClientWiring(std::vector<std::string> arguments, const windows::ProcessState& state,
                            ui::MessageBoxes& boxes)
@@ -48,7 +48,7 @@ windows::ExternalObjectFactory ClientWiring::ExternalObjects() const {
 windows::UpdateCheckerFactory ClientWiring::UpdateCheckers(ui::Application& app) {
     return [&app](const windows::UpdateEngineProperties& properties,
                   ui::NativeWindow owner) -> std::unique_ptr<windows::UpdateChecker> {
-        return std::make_unique<update::EngineUpdateChecker>(properties, owner, &app);
+        return std::make_unique<client::EngineUpdateChecker>(properties, owner, &app);
     };
 }
 
@@ -68,4 +68,4 @@ std::string ClientWiring::UpdateHost() {
     return demo != nullptr && *demo != '\0' ? demo : KELVRA_UPDATE_HOST;
 }
 
-}  // namespace kelvra::app::win32
+}  // namespace kelvra::client::win32

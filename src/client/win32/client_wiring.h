@@ -17,7 +17,7 @@ class Application;
 class MessageBoxes;
 }  // namespace kelvra::ui
 
-namespace kelvra::app::win32 {
+namespace kelvra::client::win32 {
 
 class ClientWiring {
   public:
@@ -49,4 +49,4 @@ class ClientWiring {
     bool finished_ = false;
 };
 
-}  // namespace kelvra::app::win32
+}  // namespace kelvra::client::win32

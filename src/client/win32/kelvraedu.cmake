@@ -7,12 +7,12 @@ else()
     set(KELVRA_MANIFEST_ARCH x86)
 endif()
 configure_file(kelvraedu.exe.manifest.in ${CMAKE_CURRENT_BINARY_DIR}/kelvraedu.exe.manifest @ONLY)
-add_executable(kelvraedu WIN32 client_main.cpp client_wiring.cpp kelvraedu.rc)
+add_executable(kelvraedu WIN32 client_main.cpp client_wiring.cpp shell_win32.cpp kelvraedu.rc)
 target_include_directories(kelvraedu PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
                                              ${CMAKE_CURRENT_BINARY_DIR})
 set_source_files_properties(kelvraedu.rc PROPERTIES OBJECT_DEPENDS
                             ${CMAKE_CURRENT_BINARY_DIR}/kelvraedu.exe.manifest)
-target_link_libraries(kelvraedu PRIVATE kelvra_process_setup kelvra_ui_win32 kelvra_windows
+target_link_libraries(kelvraedu PRIVATE kelvra_ui_win32 kelvra_windows
                                         kelvra_browser kelvra_bridge kelvra_bridge_typelib
                                         kelvra_update)
 # The application icon (resource "MAINICON", the class icon of every window), rendered from

@@ -6,7 +6,7 @@
 
 #include "platform/win32/wide.h"
 
-namespace kelvra::app::win32 {
+namespace kelvra::client::win32 {
 
 void Win32WindowsShell::Execute(ui::NativeWindow owner, const std::string& verb,
                                 const std::string& file, const std::string& parameters,
@@ -21,4 +21,4 @@ void Win32WindowsShell::Execute(ui::NativeWindow owner, const std::string& verb,
                   w_dir.empty() ? nullptr : w_dir.c_str(), show_command);
 }
 
-}  // namespace kelvra::app::win32
+}  // namespace kelvra::client::win32

@@ -3,7 +3,7 @@
 
 #include "windows/ports.h"
 
-namespace kelvra::app::win32 {
+namespace kelvra::client::win32 {
 
 class Win32WindowsShell final : public windows::Shell {
   public:
@@ -13,4 +13,4 @@ class Win32WindowsShell final : public windows::Shell {
                  int show_command) override;
 };
 
-}  // namespace kelvra::app::win32
+}  // namespace kelvra::client::win32

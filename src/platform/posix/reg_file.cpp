@@ -491,6 +491,14 @@ bool RegFile::HasSubkeys(std::string_view path) const {
     return it != keys_.end() && it->first.compare(0, prefix.size(), prefix) == 0;
 }
 
+std::vector<const RegKey*> RegFile::Keys() const {
+    std::vector<const RegKey*> out;
+    out.reserve(keys_.size());
+    for (const auto& [sort_key, key] : keys_)
+        out.push_back(&key);
+    return out;
+}
+
 bool RegFile::RemoveTree(std::string_view path) {
     const std::string sort = SortKey(path);
     const auto self = keys_.find(sort);

@@ -46,6 +46,8 @@ class RegFile {
     bool HasSubkeys(std::string_view path) const;
     // Removes the key and everything below it; false when it did not exist.
     bool RemoveTree(std::string_view path);
+    // Every key, parents before their subkeys.
+    std::vector<const RegKey*> Keys() const;
 
   private:
     // Folded path with components separated by '\x01', so that a key sorts right before

@@ -46,16 +46,67 @@ bool WriteAll(HANDLE h, std::string_view bytes) {
     return true;
 }
 
-// Writes bytes over an existing file (truncating it); false when it cannot be opened or
-// written.
+// The folder for a save's own copy of the new content: the user's temporary folder.
+std::wstring TemporaryFolder() {
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
+    return n > 0 && n <= MAX_PATH ? std::wstring(buffer, n) : std::wstring();
+}
+
+// Writes bytes over an existing file whose folder takes no new file; false when it cannot be
+// opened or written. The new content is first written whole to a file of the temporary
+// folder (so a full disk or a failing write stops the save before the file is touched),
+// then written over the old content from the start without truncating: the file never gets
+// shorter than the old content while this runs, and takes the new length only at the end.
 bool RewriteInPlace(const std::wstring& path, std::string_view bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, TRUNCATE_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    wchar_t copy_name[MAX_PATH + 1] = {};
+    const std::wstring folder = TemporaryFolder();
+    if (folder.empty() || GetTempFileNameW(folder.c_str(), L"kel", 0, copy_name) == 0)
         return false;
-    const bool ok = WriteAll(h, bytes) && FlushFileBuffers(h);
-    CloseHandle(h);
+    HANDLE copy = CreateFileW(copy_name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (copy == INVALID_HANDLE_VALUE) {
+        DeleteFileW(copy_name);
+        return false;
+    }
+    bool ok = WriteAll(copy, bytes) && FlushFileBuffers(copy);
+    if (ok) {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok = h != INVALID_HANDLE_VALUE;
+        if (ok) {
+            ok = WriteAll(h, bytes) && SetEndOfFile(h) && FlushFileBuffers(h);
+            CloseHandle(h);
+        }
+    }
+    CloseHandle(copy);  // deletes it
     return ok;
+}
+
+// The file a symbolic link (or a chain of them) ends at, so a save replaces the file and
+// keeps the link; path itself when it is no link or does not exist yet.
+std::wstring LinkTarget(const std::wstring& path) {
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return path;
+    std::wstring final_path(MAX_PATH + 1, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, final_path.data(), static_cast<DWORD>(final_path.size()),
+                                        VOLUME_NAME_DOS);
+    if (n >= final_path.size()) {  // too small: n is the size needed, terminator included
+        final_path.resize(n);
+        n = GetFinalPathNameByHandleW(h, final_path.data(), n, VOLUME_NAME_DOS);
+    }
+    CloseHandle(h);
+    if (n == 0 || n >= final_path.size())
+        return path;
+    final_path.resize(n);
+    // "\\?\C:\..." and "\\?\UNC\server\..." back to their usual forms.
+    if (final_path.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        return L"\\" + final_path.substr(7);
+    if (final_path.compare(0, 4, L"\\\\?\\") == 0)
+        return final_path.substr(4);
+    return final_path;
 }
 
 // The full path of a file name: a rename through a handle takes a fully qualified name.
@@ -126,9 +177,39 @@ void RemoveAbandonedTemporaries(const std::wstring& path) {
     FindClose(search);
 }
 
-// Gives the temporary file the old file's own access list when that list is explicit (not
-// inherited from the folder, which a new file in the same folder inherits anyway). As with
-// a replacement's merge errors, a list that cannot be carried over leaves the folder's.
+// The entries of dacl that were set on the file itself, not inherited from its folder; null
+// when there are none. Free the result with LocalFree.
+PACL ExplicitEntries(PACL dacl) {
+    ACL_SIZE_INFORMATION size{};
+    if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation))
+        return nullptr;
+    auto* out = static_cast<PACL>(LocalAlloc(LPTR, size.AclBytesInUse));
+    if (out == nullptr || !InitializeAcl(out, size.AclBytesInUse, ACL_REVISION_DS)) {
+        LocalFree(out);
+        return nullptr;
+    }
+    bool any = false;
+    for (DWORD i = 0; i < size.AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace))
+            continue;
+        const auto* header = static_cast<ACE_HEADER*>(ace);
+        if (header->AceFlags & INHERITED_ACE)
+            continue;
+        if (AddAce(out, ACL_REVISION_DS, MAXDWORD, ace, header->AceSize))
+            any = true;
+    }
+    if (!any) {
+        LocalFree(out);
+        return nullptr;
+    }
+    return out;
+}
+
+// Gives the temporary file the old file's own access list: a protected list whole, and of
+// an ordinary one the entries set on the file itself (the inherited ones the new file gets
+// from the folder anyway). As with a replacement's merge errors, a list that cannot be
+// carried over leaves the folder's.
 void CarrySecurity(const std::wstring& old_file, HANDLE temp) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
@@ -137,17 +218,39 @@ void CarrySecurity(const std::wstring& old_file, HANDLE temp) {
         return;
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    if (dacl && GetSecurityDescriptorControl(sd, &control, &revision) &&
-        (control & SE_DACL_PROTECTED))
-        SetSecurityInfo(temp, SE_FILE_OBJECT,
-                        DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                        nullptr, dacl, nullptr);
+    if (dacl && GetSecurityDescriptorControl(sd, &control, &revision)) {
+        if (control & SE_DACL_PROTECTED) {
+            SetSecurityInfo(temp, SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, dacl, nullptr);
+        } else if (PACL own = ExplicitEntries(dacl)) {
+            SetSecurityInfo(temp, SE_FILE_OBJECT,
+                            DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, own, nullptr);
+            LocalFree(own);
+        }
+    }
     LocalFree(sd);
+}
+
+// Whether target may be replaced at all: its folder or its own access list grants the
+// delete access a replacement needs. A refusal of that is permanent, unlike a reader's
+// open handle, which makes an attempt fail only for a moment.
+bool MayReplace(const std::wstring& target) {
+    HANDLE h =
+        CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return true;
+    }
+    return GetLastError() != ERROR_ACCESS_DENIED;
 }
 
 // Renames the open file over target through its own handle, so the writer's hold on it
 // lasts until the rename is done. A reader that has target open makes the rename fail for
-// a moment (access denied or sharing violation): it is retried for up to a second.
+// a moment (access denied or sharing violation): it is retried for up to a second, unless
+// target refuses replacement for good.
 DWORD RenameHeldOver(HANDLE h, const std::wstring& target) {
     const std::size_t name_bytes = target.size() * sizeof(wchar_t);
     std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + name_bytes);
@@ -162,6 +265,8 @@ DWORD RenameHeldOver(HANDLE h, const std::wstring& target) {
             return ERROR_SUCCESS;
         err = GetLastError();
         if (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION)
+            return err;
+        if (attempt == 0 && err == ERROR_ACCESS_DENIED && !MayReplace(target))
             return err;
         Sleep(20);
     }
@@ -215,7 +320,7 @@ class Win32FileSystem final : public FileSystem {
 
     void ReplaceAtomically(std::string_view path, std::string_view bytes) override {
         const std::string p(path);
-        const std::wstring target = FullPath(Widen(p));
+        const std::wstring target = LinkTarget(FullPath(Widen(p)));
         const DWORD old_attributes = GetFileAttributesW(target.c_str());
         const bool exists = old_attributes != INVALID_FILE_ATTRIBUTES &&
                             !(old_attributes & FILE_ATTRIBUTE_DIRECTORY);

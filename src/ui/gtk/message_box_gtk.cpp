@@ -50,27 +50,13 @@ std::vector<ButtonSpec> Buttons(MsgButtons b) {
     return {{"OK", MsgResult::Ok}};
 }
 
-// The answer when the dialog is closed without a button, as Escape does on Windows.
-MsgResult Dismissed(MsgButtons b) {
-    switch (b) {
-        case MsgButtons::Ok:
-            return MsgResult::Ok;
-        case MsgButtons::YesNo:
-            return MsgResult::No;
-        case MsgButtons::AbortRetryIgnore:
-            return MsgResult::Abort;
-        default:
-            return MsgResult::Cancel;
-    }
-}
-
 class GtkMessageBoxes final : public MessageBoxes {
   public:
     MsgResult Show(const MessageBoxRequest& r) override {
         if (!gtk_init_check(nullptr, nullptr)) {
             // No display to show it on: the text still reaches the user on stderr.
             std::fprintf(stderr, "%s: %s\n", r.caption.c_str(), r.text.c_str());
-            return Dismissed(r.buttons);
+            return DismissAnswer(r.buttons);
         }
         GtkWidget* dialog =
             gtk_message_dialog_new(GTK_WINDOW(r.owner), GTK_DIALOG_MODAL, MessageType(r.icon),
@@ -86,7 +72,7 @@ class GtkMessageBoxes final : public MessageBoxes {
         if (response >= 0 && static_cast<std::size_t>(response) < buttons.size()) {
             return buttons[static_cast<std::size_t>(response)].result;
         }
-        return Dismissed(r.buttons);
+        return DismissAnswer(r.buttons);
     }
 };
 

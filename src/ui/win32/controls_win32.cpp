@@ -79,8 +79,26 @@ class GroupBoxPeer final : public Win32ControlPeer {
     GroupBoxPeer(Win32Ui& ui, GroupBox& box) : Win32ControlPeer(ui, box) {
         // Clipped by its siblings so that it never paints over the controls it frames.
         CreateChild(L"BUTTON", WS_VISIBLE | WS_CLIPSIBLINGS | BS_GROUPBOX, 0);
+        // A group box paints no interior, and the form clips its children, so nothing
+        // would paint under its label and the controls it frames: it erases to the
+        // dialog's face itself.
+        SetWindowLongPtrW(
+            hwnd_, GWLP_USERDATA,
+            SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&GroupBoxProc)));
     }
     void Sync() override { SyncCommon(true); }
+
+  private:
+    static LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg == WM_ERASEBKGND) {
+            RECT rc{};
+            GetClientRect(hwnd, &rc);
+            FillRect(reinterpret_cast<HDC>(wp), &rc, GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
+        return CallWindowProcW(original, hwnd, msg, wp, lp);
+    }
 };
 
 class LabelPeer final : public Win32ControlPeer {

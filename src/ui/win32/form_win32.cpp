@@ -184,7 +184,21 @@ DWORD Win32Form::ExStyle() const {
 Rect Win32Form::FrameExtra() const {
     RECT r{0, 0, 0, 0};
     AdjustWindowRectEx(&r, Style(), FALSE, ExStyle());
-    return Rect{0, 0, r.right - r.left, r.bottom - r.top};
+    const int strip = strip_ ? strip_->Height() - GetSystemMetrics(SM_CYCAPTION) : 0;
+    return Rect{0, 0, r.right - r.left, r.bottom - r.top + strip};
+}
+
+void Win32Form::SetStrip(NonClientStrip* strip) {
+    if (strip == nullptr) {
+        strip_ = nullptr;
+        return;
+    }
+    const int width = form_.ClientWidth();
+    const int height = form_.ClientHeight();
+    strip_ = strip;
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    form_.SetClientSize(width, height);
 }
 
 bool Win32Form::WantsDialogKeys() const {
@@ -282,11 +296,10 @@ void Win32Form::Layout() {
         if (!SameRect(c->Bounds(), r))
             c->SetBounds(r);
     };
+    // The title bar lies above the client area, in the caption's place.
     for (Control* c : form_.Controls())
-        if (c->parent() == nullptr && c->Kind() == ControlKind::TitleBar) {
-            place(c, Rect{0, 0, width, kTitleStripHeight});
-            top = kTitleStripHeight;
-        }
+        if (c->parent() == nullptr && c->Kind() == ControlKind::TitleBar)
+            place(c, Rect{0, -kTitleStripHeight, width, kTitleStripHeight});
     for (Control* c : form_.Controls())
         if (c->parent() == nullptr && c->Kind() != ControlKind::TitleBar &&
             c->GetAlign() == Align::Top) {
@@ -361,7 +374,25 @@ LRESULT CALLBACK Win32Form::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 
 LRESULT Win32Form::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     Application& app = form_.app();
+    if (LRESULT result = 0; strip_ != nullptr && strip_->Handle(msg, wp, lp, result))
+        return result;
     switch (msg) {
+        case WM_NCCALCSIZE: {
+            // With a strip, the caption's height goes to the strip.
+            const LRESULT r = DefWindowProcW(hwnd_, msg, wp, lp);
+            if (strip_ != nullptr && !IsIconic(hwnd_)) {
+                // Both forms of the message start with the client rectangle.
+                auto* client = reinterpret_cast<RECT*>(lp);
+                client->top += strip_->Height() - GetSystemMetrics(SM_CYCAPTION);
+                client->bottom = std::max(client->bottom, client->top);
+            }
+            return r;
+        }
+        case WM_CTLCOLORSTATIC:
+            // Labels and group boxes on the dialog's face.
+            SetTextColor(reinterpret_cast<HDC>(wp), GetSysColor(COLOR_BTNTEXT));
+            SetBkColor(reinterpret_cast<HDC>(wp), GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         case WM_CLOSE:
             app.Guard(form_, [&] { form_.Close(); });
             return 0;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,19 @@ class Win32ControlPeer : public NativeControl {
     std::wstring caption_;
 };
 
+// A band of the form's non-client area that stands in for the system caption: it draws
+// itself there and answers the messages that concern it.
+class NonClientStrip {
+  public:
+    virtual ~NonClientStrip() = default;
+    virtual int Height() const = 0;
+    // Handles msg when it concerns the strip (result set); false leaves it to the form.
+    virtual bool Handle(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) = 0;
+    // Where item index is, in client coordinates (above the client area); nullopt while
+    // it is hidden.
+    virtual std::optional<RECT> ItemRect(std::size_t index) const = 0;
+};
+
 class Win32Form final : public NativeForm {
   public:
     Win32Form(Win32Ui& ui, Form& form);
@@ -61,8 +75,11 @@ class Win32Form final : public NativeForm {
     void AddPeer(Win32ControlPeer* peer);
     void RemovePeer(Win32ControlPeer* peer);
     int NextControlId() { return next_id_++; }
-    // Places the title bar, top-aligned and client-aligned controls, then re-syncs peers.
+    // Places the top-aligned and client-aligned controls, then re-syncs peers.
     void Layout();
+    // Puts strip in place of the system caption, keeping the client size (null: none).
+    void SetStrip(NonClientStrip* strip);
+    NonClientStrip* Strip() const { return strip_; }
 
     // The form behind a window of ours, or null.
     static Win32Form* FromHandle(HWND hwnd);
@@ -84,6 +101,7 @@ class Win32Form final : public NativeForm {
     std::string caption_;
     Rect applied_{-1, -1, -1, -1};
     std::vector<Win32ControlPeer*> peers_;
+    NonClientStrip* strip_ = nullptr;
     int next_id_ = 100;
 };
 

@@ -1,14 +1,16 @@
 // The Win32 backend of the GUI port: top-level windows with the forms' own class names,
-// standard controls, a title-bar strip with tooltips, timers, and the message loops that
+// standard controls, a title bar in the caption's place, timers, and the message loops that
 // offer every queued message to the application's hook slot before translating it.
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "ui/backend.h"
 
@@ -20,10 +22,12 @@ class Timer;
 
 namespace win32 {
 
-// Height of the title-bar strip at the top of a form's client area.
+// Height of the title bar, which takes the system caption's place above the client area.
 inline constexpr int kTitleStripHeight = 26;
-// Window class of the title-bar strip.
-inline constexpr const wchar_t* kTitleStripClass = L"KelvraTitleBar";
+
+// Where the title bar of form shows item index, in the form's client coordinates (above
+// the client area); nullopt when the form has no title bar or the item is hidden.
+std::optional<RECT> TitleItemRect(HWND form, std::size_t index);
 
 class Win32Ui final : public Backend {
   public:

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/text.h"
+#include "platform/win32/wide.h"
 #include "update/html_dialog.h"
 
 namespace kelvra::update {
@@ -13,10 +13,7 @@ namespace {
 
 using ShowHTMLDialogFn = HRESULT(WINAPI*)(HWND, IMoniker*, VARIANT*, WCHAR*, VARIANT*);
 
-std::wstring Widen(const std::string& s) {
-    const std::u16string u = text::Utf8ToUtf16(s);
-    return std::wstring(u.begin(), u.end());
-}
+using platform::win32::Widen;
 
 IMoniker* UrlMoniker(const std::wstring& url) {
     IMoniker* moniker = nullptr;

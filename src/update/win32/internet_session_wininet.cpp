@@ -15,19 +15,18 @@
 #include <utility>
 #include <vector>
 
-#include "platform/text.h"
+#include "platform/win32/wide.h"
 #include "update/internet_session.h"
 
 namespace kelvra::update {
 namespace {
 
 std::wstring W(const std::string& s) {
-    const std::u16string u = text::Utf8ToUtf16(s);
-    return std::wstring(u.begin(), u.end());
+    return platform::win32::Widen(s);
 }
 
 std::string U(const wchar_t* s, std::size_t n) {
-    return text::Utf16ToUtf8(std::u16string(s, s + n));
+    return platform::win32::Narrow({s, n});
 }
 
 // One InternetReadFile: the bytes read (0 at the end), nullopt on failure.

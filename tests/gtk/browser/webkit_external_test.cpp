@@ -41,6 +41,15 @@ class ExternalTest : public ::testing::Test {
                              "; return 'ok'; } catch (e) { return 'threw ' + e.message; } })()");
     }
 
+    // The messages sent before a hand-off made now: the channel keeps their order, so
+    // whatever the page sent earlier has arrived once the hand-off is answered.
+    std::vector<std::string> MessagesBeforeAHandOff() {
+        EXPECT_EQ(Try("window.external.CreateVantle('a', 'b', 'c', 'd', 'e', 'f')"), "ok");
+        if (messages.empty())
+            return {"(the hand-off itself never arrived)"};
+        return {messages.begin(), messages.end() - 1};
+    }
+
     PageServer server;
     std::vector<std::string> messages;
     std::string reply = R"({"ok":true})";
@@ -100,8 +109,7 @@ TEST_F(ExternalTest, ArgumentCountsAreCheckedInThePage) {
     EXPECT_EQ(Try("window.external.CreateVantle('a', 'b', 'c', 'd', 'e', 'f', 'g')"), bad_count);
     EXPECT_EQ(Try("window.external.CreateVantle()"), bad_count);
     EXPECT_EQ(Try("window.external.ShowHint('only one')"), bad_count);
-    PumpUntil([] { return false; }, std::chrono::milliseconds(200));
-    EXPECT_TRUE(messages.empty()) << "nothing reaches the native side";
+    EXPECT_TRUE(MessagesBeforeAHandOff().empty()) << "nothing reaches the native side";
 }
 
 TEST_F(ExternalTest, ShowHintAcceptsAnyValuesAndDoesNothing) {
@@ -109,8 +117,7 @@ TEST_F(ExternalTest, ShowHintAcceptsAnyValuesAndDoesNothing) {
     EXPECT_EQ(Try("window.external.showhint(1, 2.5)"), "ok");
     EXPECT_EQ(Try("window.external.SHOWHINT(undefined, undefined)"), "ok");
     EXPECT_EQ(f.Eval(b, "String(window.external.ShowHint('a', 'b'))"), "undefined");
-    PumpUntil([] { return false; }, std::chrono::milliseconds(200));
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(MessagesBeforeAHandOff().empty());
 }
 
 TEST(External, APageGetsNoObjectWhenTheWindowGivesNone) {

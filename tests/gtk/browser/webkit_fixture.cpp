@@ -43,6 +43,7 @@ void PageServer::Redirect(const std::string& path, const std::string& target) {
 
 void PageServer::Held(const std::string& path, const std::string& body) {
     server_.Get(path, [this, body](const httplib::Request&, httplib::Response& res) {
+        held_requested_ = true;
         std::unique_lock<std::mutex> lock(mutex_);
         released_cv_.wait_for(lock, std::chrono::seconds(10), [this] { return released_; });
         res.set_content(body, "text/html; charset=utf-8");

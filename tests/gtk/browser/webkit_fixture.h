@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -44,6 +45,8 @@ class PageServer {
     // Holds the answer to path until Release (or ten seconds pass), then serves body.
     void Held(const std::string& path, const std::string& body);
     void Release();
+    // Whether a request for a held path has arrived.
+    bool HeldRequested() const { return held_requested_; }
     std::string Url(const std::string& path) const;
 
   private:
@@ -51,6 +54,7 @@ class PageServer {
     std::mutex mutex_;
     std::condition_variable released_cv_;
     bool released_ = false;
+    std::atomic<bool> held_requested_ = false;
     int port_ = 0;
     std::thread thread_;
 };

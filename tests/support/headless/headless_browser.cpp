@@ -10,7 +10,7 @@ namespace {
 
 constexpr browser::HResult kEFail = static_cast<browser::HResult>(0x80004005u);
 
-class HeadlessAnchors final : public app::AnchorList {
+class HeadlessAnchors final : public browser::AnchorList {
   public:
     explicit HeadlessAnchors(std::vector<Anchor> anchors) : anchors_(std::move(anchors)) {}
     std::size_t Length() const override { return anchors_.size(); }
@@ -34,7 +34,7 @@ class HeadlessAnchors final : public app::AnchorList {
 class HeadlessDocument final : public browser::HtmlDocument3 {
   public:
     explicit HeadlessDocument(std::vector<Anchor> anchors) : anchors_(std::move(anchors)) {}
-    std::unique_ptr<app::AnchorList> GetElementsByTagName(std::string_view tag) const override {
+    std::unique_ptr<browser::AnchorList> GetElementsByTagName(std::string_view tag) const override {
         if (tag != "a")
             return std::make_unique<HeadlessAnchors>(std::vector<Anchor>{});
         return std::make_unique<HeadlessAnchors>(anchors_);

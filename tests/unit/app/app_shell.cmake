@@ -1,3 +1,3 @@
 kelvra_add_gtest(app_shell_test
-    SOURCES popup_size_test.cpp dialog_script_test.cpp config_dir_test.cpp
+    SOURCES query_value_test.cpp dialog_script_test.cpp config_dir_test.cpp
     LIBS kelvra_app)

@@ -228,7 +228,7 @@ TEST(PopupSize, ThroughTheBrowsersDocument) {
     Fixture f;
     f.peer.SetAnchors({headless::Anchor{"http://x/a", {{"fwidth", "800"}, {"fheight", "600"}}}});
     EXPECT_EQ(QueryPopupSize(f.b, "http://x/a"),
-              std::string("http://") + app::kPopupSizeHost + "/?dd&cwidth=800&cheight=600");
+              std::string("http://") + browser::kPopupSizeHost + "/?dd&cwidth=800&cheight=600");
     EXPECT_EQ(QueryPopupSize(f.b, "http://x/b"), "");
     f.peer.SetAnchors({headless::Anchor{std::nullopt, {}}});
     EXPECT_THROW(QueryPopupSize(f.b, "http://x/a"), Error) << "an anchor without href";

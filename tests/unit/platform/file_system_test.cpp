@@ -7,6 +7,11 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <cstdlib>
+
 #include "platform/win32/wide.h"
 #else
 #include <fcntl.h>
@@ -79,6 +84,21 @@ TEST(FileSystem, ReplaceKeepsAttributesAndLinks) {
     EXPECT_EQ(Files().ReadFile(file), "new");
     EXPECT_TRUE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // A symbolic link stays: the file it names takes the new content. Under Wine, which
+    // makes no links, the test command has made one.
+    std::string link = dir.File("link.ini");
+    if (const char* made = std::getenv("KELVRA_TEST_FILE_LINK")) {
+        link = made;
+    } else {
+        test::WriteBytes(dir.File("real.ini"), "");
+        ASSERT_TRUE(CreateSymbolicLinkW(platform::win32::Widen(link).c_str(), L"real.ini", 0x2))
+            << "no file link";
+    }
+    const std::string real = DirectoryOf(link, '\\') + "\\real.ini";
+    for (const char* content : {"new", "newer"}) {
+        Files().ReplaceAtomically(link, content);
+        EXPECT_EQ(Files().ReadFile(real), content) << "the link names the file still";
+    }
 #else
     const std::string real_dir = dir.File("real");
     Files().MakeDirectory(real_dir);
@@ -94,7 +114,60 @@ TEST(FileSystem, ReplaceKeepsAttributesAndLinks) {
 #endif
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// An entry set on the file itself stays with the file when its list is an ordinary one,
+// inheriting the rest from the folder.
+TEST(FileSystem, ReplaceKeepsTheFilesOwnAccessEntries) {
+    test::TempDir dir;
+    const std::string file = dir.File("sysparams.ini");
+    test::WriteBytes(file, "old");
+    const std::wstring wide = platform::win32::Widen(file);
+    PSID guests = nullptr;
+    ASSERT_TRUE(ConvertStringSidToSidW(L"S-1-5-32-546", &guests));
+    auto own_entry = [&] {
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        bool found = false;
+        if (GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                  nullptr, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+            return false;
+        for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+            ACCESS_ALLOWED_ACE* ace = nullptr;
+            if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) &&
+                ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                !(ace->Header.AceFlags & INHERITED_ACE) && EqualSid(&ace->SidStart, guests))
+                found = true;
+        }
+        LocalFree(sd);
+        return found;
+    };
+    EXPLICIT_ACCESS_W entry{};
+    entry.grfAccessPermissions = GENERIC_READ;
+    entry.grfAccessMode = GRANT_ACCESS;
+    entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    entry.Trustee.ptstrName = static_cast<LPWSTR>(guests);
+    PACL current = nullptr;
+    PSECURITY_DESCRIPTOR current_sd = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &current, nullptr, &current_sd),
+              ERROR_SUCCESS);
+    PACL dacl = nullptr;
+    ASSERT_EQ(SetEntriesInAclW(1, &entry, current, &dacl), ERROR_SUCCESS);
+    LocalFree(current_sd);
+    ASSERT_EQ(
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(wide.c_str()), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, dacl, nullptr),
+        ERROR_SUCCESS);
+    LocalFree(dacl);
+    if (!own_entry())
+        GTEST_SKIP() << "this system keeps no access entries a program sets on a file (Wine)";
+    Files().ReplaceAtomically(file, "new");
+    EXPECT_EQ(Files().ReadFile(file), "new");
+    EXPECT_TRUE(own_entry());
+    LocalFree(guests);
+}
+#else
 // A folder that takes no new entry (immutable, which binds root too) holding a writable
 // file: the file is rewritten in place.
 TEST(FileSystem, ReplaceInAFolderThatTakesNoNewFileRewritesInPlace) {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "client/gtk/html_dialog_gtk.h"
+#include "update/gtk/html_dialog_gtk.h"
 #include "update/html_dialog.h"
 
 namespace kelvra::update {
@@ -38,7 +38,7 @@ struct Watch {
 class HtmlDialogGtk : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { ASSERT_TRUE(gtk_init_check(nullptr, nullptr)); }
-    void SetUp() override { app::gtk::InstallHtmlDialog(); }
+    void SetUp() override { gtk::InstallHtmlDialog(); }
     void TearDown() override { SetHtmlDialogHandler({}); }
 
     // Closes every dialog window once the deadline passes, so that a failure cannot hang.

@@ -191,9 +191,6 @@ struct ClientFixture {
         "update.kelvra.test"};
     ui::Application app{ui, boxes};  // last: destroys the windows before the ports go
 
-    // The title the entry gives the application; the windows' error boxes carry it.
-    ClientFixture() { app.SetTitle(app::kApplicationTitle); }
-
     std::string ConfigDir() const { return appdata.File("kelvraeduConfig"); }
     std::string SettingsFile() const { return ConfigDir() + Separator() + "sysparams.ini"; }
     void WriteSettings(const std::string& bytes) {
@@ -216,6 +213,7 @@ struct ClientFixture {
     }
     // The main window after a first sign-in on "r.test", shown, without a running loop.
     windows::TFrmMain& StartSignedIn() {
+        windows::SetUpApplication(app);
         WriteSettings("[SYSTEM]\r\nwebroot=r.test\r\n");
         QueueSignIn();
         auto& main = app.CreateForm<windows::TFrmMain>(context);

@@ -12,6 +12,7 @@ struct DialogRun {
     ClientFixture f;
     windows::TFrmLogin* login = nullptr;
     DialogRun() {
+        windows::SetUpApplication(f.app);
         f.state.WebRoot = "run.test";
         login = &f.app.CreateForm<windows::TFrmLogin>(f.context);
     }

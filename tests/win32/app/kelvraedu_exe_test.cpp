@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,10 +105,18 @@ TEST(KelvraeduExe, ShowsTheLoginWindowWritesSettingsThroughTheDialogAndEndsWhenC
     const std::string shot = TestBinDir() + Separator() + "kelvraedu-login.png";
     EXPECT_TRUE(WaitUntil([&] { return SaveWindowPng(login, shot); }, 10s));
 
-    HWND strip = FindWindowExW(login, nullptr, L"KelvraTitleBar", nullptr);
-    HWND settings = FindWindowExW(strip, nullptr, L"Button", L"系统设置");
-    ASSERT_NE(settings, nullptr);
-    PostMessageW(settings, BM_CLICK, 0, 0);
+    // The settings button is the title bar's rightmost item left of the close button: the
+    // first point from the right, above the client area, that takes the mouse as a button.
+    std::optional<POINT> settings;
+    for (int x = client_rect.right - 1; x > 0 && !settings; --x) {
+        POINT p{x, -13};
+        ClientToScreen(login, &p);
+        if (SendMessageW(login, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)) == HTCLIENT)
+            settings = POINT{x - 4, -13};
+    }
+    ASSERT_TRUE(settings) << "no button on the title bar";
+    PostMessageW(login, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(settings->x, settings->y));
+    PostMessageW(login, WM_LBUTTONUP, 0, MAKELPARAM(settings->x, settings->y));
     ASSERT_TRUE(WaitUntil(
         [&] {
             return PathExists(run.SettingsFile()) &&

@@ -57,47 +57,56 @@ std::vector<std::uint8_t> Stored(const std::vector<std::uint8_t>& raw) {
 
 }  // namespace
 
-bool SaveWindowPng(HWND window, const std::string& path) {
+std::optional<Capture> CaptureWindow(HWND window) {
     RECT r{};
     if (!GetWindowRect(window, &r))
-        return false;
-    const int w = r.right - r.left;
-    const int h = r.bottom - r.top;
-    if (w <= 0 || h <= 0)
-        return false;
+        return std::nullopt;
+    Capture c;
+    c.width = r.right - r.left;
+    c.height = r.bottom - r.top;
+    if (c.width <= 0 || c.height <= 0)
+        return std::nullopt;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;  // top-down
+    bi.bmiHeader.biWidth = c.width;
+    bi.bmiHeader.biHeight = -c.height;  // top-down
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    const bool copied = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
+    const bool copied =
+        BitBlt(memory, 0, 0, c.width, c.height, screen, r.left, r.top, SRCCOPY) != FALSE;
     GdiFlush();
-    std::vector<std::uint8_t> raw;
-    raw.reserve(static_cast<std::size_t>(h) * (1 + 3 * static_cast<std::size_t>(w)));
     const auto* pixels = static_cast<const std::uint8_t*>(bits);
-    for (int y = 0; y < h; ++y) {
-        raw.push_back(0);  // no filter
-        for (int x = 0; x < w; ++x) {
-            const std::uint8_t* p = pixels + (static_cast<std::size_t>(y) * w + x) * 4;
-            raw.insert(raw.end(), {p[2], p[1], p[0]});
-        }
-    }
+    c.pixels.reserve(static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(c.width) * c.height; ++i)
+        c.pixels.push_back(RGB(pixels[i * 4 + 2], pixels[i * 4 + 1], pixels[i * 4]));
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     if (!copied)
-        return false;
+        return std::nullopt;
+    return c;
+}
+
+bool SavePng(const Capture& c, const std::string& path) {
+    std::vector<std::uint8_t> raw;
+    raw.reserve(static_cast<std::size_t>(c.height) * (1 + 3 * static_cast<std::size_t>(c.width)));
+    for (int y = 0; y < c.height; ++y) {
+        raw.push_back(0);  // no filter
+        for (int x = 0; x < c.width; ++x) {
+            const COLORREF p = c.At(x, y);
+            raw.insert(raw.end(), {GetRValue(p), GetGValue(p), GetBValue(p)});
+        }
+    }
     std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<std::uint8_t> header;
-    Put32(header, static_cast<std::uint32_t>(w));
-    Put32(header, static_cast<std::uint32_t>(h));
+    Put32(header, static_cast<std::uint32_t>(c.width));
+    Put32(header, static_cast<std::uint32_t>(c.height));
     header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB
     Chunk(png, "IHDR", header);
     Chunk(png, "IDAT", Stored(raw));
@@ -105,6 +114,11 @@ bool SaveWindowPng(HWND window, const std::string& path) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     return static_cast<bool>(out);
+}
+
+bool SaveWindowPng(HWND window, const std::string& path) {
+    const std::optional<Capture> c = CaptureWindow(window);
+    return c && SavePng(*c, path);
 }
 
 }  // namespace kelvra::test

@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "client/win32/browser_setup.h"
-#include "client/win32/wheel_hook.h"
+#include "browser/win32/browser_setup.h"
+#include "browser/win32/wheel_hook.h"
 
 namespace kelvra::test {
 namespace {
 
-using app::win32::FindAncestorOfClass;
-using app::win32::kShellDocObjectView;
-using app::win32::kShellEmbedding;
-using app::win32::WheelTakesFocus;
+using browser::win32::FindAncestorOfClass;
+using browser::win32::kShellDocObjectView;
+using browser::win32::kShellEmbedding;
+using browser::win32::WheelTakesFocus;
 
 int g_wheel_messages = 0;
 HWND g_counted_page = nullptr;
@@ -142,9 +142,9 @@ void Wheel(HWND over) {
 }
 
 TEST_F(WheelRule, FirstNotchMovesTheFocusAndIsDroppedTheNextScrolls) {
-    app::win32::BrowserProcess process;
-    ASSERT_NE(app::win32::TWheelHook::Current(), nullptr);
-    ASSERT_TRUE(app::win32::TWheelHook::Current()->Installed());
+    browser::win32::BrowserProcess process;
+    ASSERT_NE(browser::win32::TWheelHook::Current(), nullptr);
+    ASSERT_TRUE(browser::win32::TWheelHook::Current()->Installed());
     BrowserFrame a(60, 60);
     SetForegroundWindow(a.frame);
     SetFocus(a.field);
@@ -165,22 +165,22 @@ TEST_F(WheelRule, FirstNotchMovesTheFocusAndIsDroppedTheNextScrolls) {
 }
 
 TEST(BrowserProcess, EndRestoresTheControlWordThenRemovesTheHookThenUninitialisesOle) {
-    app::win32::BrowserProcess process;
+    browser::win32::BrowserProcess process;
     const std::uint16_t saved = process.SavedControlWord();
-    EXPECT_EQ(saved, app::win32::ReadFpuControlWord());
+    EXPECT_EQ(saved, browser::win32::ReadFpuControlWord());
     // OLE is initialised on this thread: a further initialisation only counts up.
     EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
     CoUninitialize();
     // A page's script engine changes the rounding and exception masks.
-    app::win32::LoadFpuControlWord(static_cast<std::uint16_t>(saved ^ 0x0C01));
-    ASSERT_NE(app::win32::ReadFpuControlWord(), saved);
+    browser::win32::LoadFpuControlWord(static_cast<std::uint16_t>(saved ^ 0x0C01));
+    ASSERT_NE(browser::win32::ReadFpuControlWord(), saved);
 
     std::vector<std::string> steps;
     process.trace = [&](std::string_view step) {
         steps.emplace_back(step);
-        const auto* hook = app::win32::TWheelHook::Current();
+        const auto* hook = browser::win32::TWheelHook::Current();
         if (step == "control word") {
-            EXPECT_EQ(app::win32::ReadFpuControlWord(), saved);
+            EXPECT_EQ(browser::win32::ReadFpuControlWord(), saved);
             EXPECT_TRUE(hook != nullptr && hook->Installed());
         } else if (step == "hook removed") {
             EXPECT_EQ(hook, nullptr);
@@ -200,16 +200,16 @@ TEST(BrowserProcess, EndRestoresTheControlWordThenRemovesTheHookThenUninitialise
 }
 
 TEST(BrowserProcess, TheHookObjectIsSharedAndGoesWithItsLastUse) {
-    auto& first = app::win32::TWheelHook::Create();
-    auto& second = app::win32::TWheelHook::Create();
+    auto& first = browser::win32::TWheelHook::Create();
+    auto& second = browser::win32::TWheelHook::Create();
     EXPECT_EQ(&first, &second);
     first.Activate();
     EXPECT_TRUE(first.Installed());
     first.Free();
-    EXPECT_EQ(app::win32::TWheelHook::Current(), &second);
+    EXPECT_EQ(browser::win32::TWheelHook::Current(), &second);
     EXPECT_TRUE(second.Installed());
     second.Free();
-    EXPECT_EQ(app::win32::TWheelHook::Current(), nullptr);
+    EXPECT_EQ(browser::win32::TWheelHook::Current(), nullptr);
 }
 
 }  // namespace

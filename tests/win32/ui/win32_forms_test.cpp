@@ -95,6 +95,24 @@ TEST(Win32Forms, EveryWindowHasItsDefinition) {
     ExpectDefinition(Hwnd(popup), {L"TFrmBrowser", L"FrmBrowser", 962, 710, true, true, false});
     ExpectDefinition(Hwnd(settings), {L"TFrmsysSet", L"系统设置", 464, 153, false, false, false});
 
+    // The title bar takes the caption's place: the frame above the client area is the frame
+    // below it plus the bar, and the browser fills the whole client area.
+    for (auto* form : {static_cast<ui::Form*>(&login), static_cast<ui::Form*>(&popup)}) {
+        const HWND hwnd = Hwnd(*form);
+        RECT outer{};
+        GetWindowRect(hwnd, &outer);
+        POINT origin{0, 0};
+        ClientToScreen(hwnd, &origin);
+        const SIZE client = ClientSize(hwnd);
+        EXPECT_EQ(origin.y - outer.top,
+                  outer.bottom - (origin.y + client.cy) + ui::win32::kTitleStripHeight);
+        const ui::Control* browser = form->FindControl("Browser1");
+        ASSERT_NE(browser, nullptr);
+        EXPECT_EQ(browser->Bounds().top, 0);
+        EXPECT_EQ(browser->Bounds().width, client.cx);
+        EXPECT_EQ(browser->Bounds().height, client.cy);
+    }
+
     // The main window is maximised, so the others centre on the screen's work area; the
     // main window owns them and keeps the only task-bar button.
     for (ui::Form* form : {static_cast<ui::Form*>(&login), static_cast<ui::Form*>(&popup),
@@ -148,42 +166,42 @@ TEST(Win32Forms, PopupSystemCommandsHideAndShowTheTitleItems) {
     main.Show();
     auto& popup = c.app.CreateForm<windows::TFrmBrowser>(c.context);
     popup.Show();
-    HWND strip = FindWindowExW(Hwnd(popup), nullptr, ui::win32::kTitleStripClass, nullptr);
-    ASSERT_NE(strip, nullptr);
-    std::vector<HWND> items;
-    for (const wchar_t* hint : {L"后退", L"前进", L"刷新"}) {
-        items.push_back(FindWindowExW(strip, nullptr, L"Button", hint));
-        ASSERT_NE(items.back(), nullptr) << platform::win32::Narrow(hint);
-    }
-    items.push_back(FindWindowExW(strip, nullptr, L"Static", L"Kelvra教学云平台"));
-    ASSERT_NE(items.back(), nullptr);
-    auto shown = [](HWND h) { return (GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) != 0; };
-    for (HWND h : items)
-        EXPECT_TRUE(shown(h));
+    auto shown = [&](std::size_t i) {
+        return ui::win32::TitleItemRect(Hwnd(popup), i).has_value();
+    };
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_TRUE(shown(i));
 
     SendMessageW(Hwnd(popup), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     EXPECT_TRUE(IsIconic(Hwnd(popup)));
     EXPECT_EQ(popup.State(), ui::WindowState::Minimized);
-    for (HWND h : items)
-        EXPECT_FALSE(shown(h));
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(shown(i));
 
     SendMessageW(Hwnd(popup), WM_SYSCOMMAND, SC_RESTORE, 0);
     EXPECT_FALSE(IsIconic(Hwnd(popup)));
     EXPECT_EQ(popup.State(), ui::WindowState::Normal);
-    for (HWND h : items)
-        EXPECT_TRUE(shown(h));
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_TRUE(shown(i));
     EXPECT_EQ(ClientSize(Hwnd(popup)).cx, 962);
 
-    // Back and forward follow the browser's history states.
-    auto& browser = headless::HeadlessBrowserBackend::Of(popup.Browser1);
-    browser.Complete("http://r.test/a", "A");
-    browser.Complete("http://r.test/b", "B");
-    EXPECT_TRUE(IsWindowEnabled(items[0]));
-    EXPECT_FALSE(IsWindowEnabled(items[1]));
-    EXPECT_EQ(WindowText(FindWindowExW(strip, nullptr, L"Static", nullptr)), L"B");
-
-    // The close box destroys the popup once the close has completed.
-    PostMessageW(Hwnd(popup), WM_CLOSE, 0, 0);
+    // The title bar is the caption: its free part drags the window, and its close button
+    // closes the popup, which destroys itself once the close has completed.
+    const int right = ClientSize(Hwnd(popup)).cx;
+    auto hit = [&](POINT p) {
+        ClientToScreen(Hwnd(popup), &p);
+        return SendMessageW(Hwnd(popup), WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+    };
+    const int middle = -ui::win32::kTitleStripHeight / 2;
+    EXPECT_EQ(hit({right / 2, middle}), HTCAPTION);
+    EXPECT_EQ(hit({right - 50, middle}), HTMINBUTTON);
+    const POINT close{right - 8, middle};
+    ASSERT_EQ(hit(close), HTCLOSE);
+    POINT close_on_screen = close;
+    ClientToScreen(Hwnd(popup), &close_on_screen);
+    SendMessageW(Hwnd(popup), WM_NCLBUTTONDOWN, HTCLOSE,
+                 MAKELPARAM(close_on_screen.x, close_on_screen.y));
+    SendMessageW(Hwnd(popup), WM_LBUTTONUP, 0, MAKELPARAM(close.x, close.y));
     HWND popup_hwnd = Hwnd(popup);
     // Ends the loop after the release that the close queued has run.
     c.ui.Post([&] { c.ui.Post([&] { c.app.Terminate(); }); });

@@ -164,15 +164,18 @@ TEST(Win32Loop, TitleBarSettingsItemRunsTheDialogAndReloadsTheLoginPage) {
     main.Show();
     auto& login = c.app.CreateForm<windows::TFrmLogin>(c.context);
     login.Show();
-    HWND strip = FindWindowExW(Hwnd(login), nullptr, ui::win32::kTitleStripClass, nullptr);
-    ASSERT_NE(strip, nullptr);
-    RECT strip_rect{};
-    GetClientRect(strip, &strip_rect);
-    EXPECT_EQ(strip_rect.right, 800);
-    EXPECT_EQ(strip_rect.bottom, ui::win32::kTitleStripHeight);
-    EXPECT_NE(FindWindowExW(strip, nullptr, L"Static", L"Kelvra教育云"), nullptr);
-    HWND settings = FindWindowExW(strip, nullptr, L"Button", L"系统设置");
-    ASSERT_NE(settings, nullptr);
+    // The items stand above the client area, the settings button at its right end.
+    ASSERT_TRUE(ui::win32::TitleItemRect(Hwnd(login), 0));
+    const auto settings = ui::win32::TitleItemRect(Hwnd(login), 1);
+    ASSERT_TRUE(settings);
+    EXPECT_LE(settings->bottom, 0);
+    EXPECT_GT(settings->right, 700);
+    POINT at = Centre(*settings);
+    POINT on_screen = at;
+    ClientToScreen(Hwnd(login), &on_screen);
+    EXPECT_EQ(SendMessageW(Hwnd(login), WM_NCHITTEST, 0, MAKELPARAM(on_screen.x, on_screen.y)),
+              HTCLIENT)
+        << "the button takes the mouse";
     // The hint shows as a tooltip on the button.
     HWND tip = nullptr;
     while ((tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) != nullptr) {
@@ -183,8 +186,8 @@ TEST(Win32Loop, TitleBarSettingsItemRunsTheDialogAndReloadsTheLoginPage) {
     wchar_t text[64] = {};
     TOOLINFOW ti{};
     ti.cbSize = TTTOOLINFOW_V2_SIZE;
-    ti.hwnd = strip;
-    ti.uId = reinterpret_cast<UINT_PTR>(settings);
+    ti.hwnd = Hwnd(login);
+    ti.uId = 1;
     ti.lpszText = text;
     SendMessageW(tip, TTM_GETTEXTW, 64, reinterpret_cast<LPARAM>(&ti));
     EXPECT_STREQ(text, L"系统设置");
@@ -198,7 +201,9 @@ TEST(Win32Loop, TitleBarSettingsItemRunsTheDialogAndReloadsTheLoginPage) {
         login_enabled_inside = IsWindowEnabled(Hwnd(login)) != FALSE;
         SendMessageW(FindChild(dialog, L"Button", L"取消"), BM_CLICK, 0, 0);
     });
-    SendMessageW(settings, BM_CLICK, 0, 0);
+    const LPARAM click = MAKELPARAM(at.x, at.y);
+    SendMessageW(Hwnd(login), WM_LBUTTONDOWN, MK_LBUTTON, click);
+    SendMessageW(Hwnd(login), WM_LBUTTONUP, 0, click);
     EXPECT_EQ(dialog_caption, L"系统设置");
     EXPECT_FALSE(login_enabled_inside);
     EXPECT_TRUE(IsWindowEnabled(Hwnd(login)));

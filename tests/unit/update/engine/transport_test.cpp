@@ -330,24 +330,26 @@ TEST_F(EngineTest, SignInFormOnTheGui) {
 TEST_F(EngineTest, LoginWindowCheckerUsesTheWindowProperties) {
     windows::UpdateEngineProperties p;
     p.Agent = "KelvraUpdate";
-    p.URL = ServeControlFile("[update]\ndate=01/01/2099\n");
+    // Date and time forms unlike the engine's defaults: they read only when they reach it.
+    p.URL = ServeControlFile("[update]\ndate=2099-07-31\ntime=23.45\n");
     p.Version = "2.1.4.0";
     p.TimeOut = 3000;
     p.Logging = true;
     p.LogFileName = work_.File("KUPDATE.LOG");
     p.TempDirectory = ".";
     p.Signature = "KelvraUpdate";
-    p.DateFormat = "dd/mm/yyyy";
-    p.DateSeparator = '/';
-    p.TimeFormat = "hh:nn";
-    p.TimeSeparator = ':';
+    p.DateFormat = "yyyy-mm-dd";
+    p.DateSeparator = '-';
+    p.TimeFormat = "hh.nn";
+    p.TimeSeparator = '.';
     int owner = 0;
-    update::EngineUpdateChecker checker(p, &owner, nullptr);
+    client::EngineUpdateChecker checker(p, &owner, nullptr);
     EXPECT_EQ(checker.engine().TimeOut, 3000);
     EXPECT_EQ(checker.engine().OwnerWindow, &owner);
     EXPECT_EQ(checker.engine().Authenticate, update::TUpdateAuthentication::waNever);
     windows::UpdateChecker& port = checker;
     EXPECT_TRUE(port.NewVersionAvailable(false));
+    EXPECT_EQ(checker.engine().NewVersionDate(), (update::LocalDateTime{2099, 7, 31, 23, 45, 0}));
     EXPECT_EQ(LoggedIds(), (Ids{918, 921, 915, 926, 928, 929, 949, 949}));
 }
 

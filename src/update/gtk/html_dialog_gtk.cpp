@@ -1,11 +1,11 @@
-#include "client/gtk/html_dialog_gtk.h"
+#include "update/gtk/html_dialog_gtk.h"
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
 #include "update/html_dialog.h"
 
-namespace kelvra::app::gtk {
+namespace kelvra::update::gtk {
 namespace {
 
 constexpr int kDialogWidth = 640;
@@ -45,4 +45,4 @@ void InstallHtmlDialog() {
     update::SetHtmlDialogHandler(&ShowWebDialog);
 }
 
-}  // namespace kelvra::app::gtk
+}  // namespace kelvra::update::gtk

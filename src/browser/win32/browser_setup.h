@@ -7,9 +7,9 @@
 #include <memory>
 #include <string_view>
 
-#include "client/win32/wheel_hook.h"
+#include "browser/win32/wheel_hook.h"
 
-namespace kelvra::app::win32 {
+namespace kelvra::browser::win32 {
 
 // The x87 control word of the calling thread, and loading one (pending exceptions are
 // cleared first).
@@ -44,4 +44,4 @@ class BrowserProcess {
     bool ended_ = false;
 };
 
-}  // namespace kelvra::app::win32
+}  // namespace kelvra::browser::win32

@@ -1,6 +1,6 @@
-#include "client/win32/wheel_hook.h"
+#include "browser/win32/wheel_hook.h"
 
-namespace kelvra::app::win32 {
+namespace kelvra::browser::win32 {
 namespace {
 
 TWheelHook* g_hook = nullptr;
@@ -100,4 +100,4 @@ void TMouseWheelFix::SetActive(bool active) {
     }
 }
 
-}  // namespace kelvra::app::win32
+}  // namespace kelvra::browser::win32

@@ -1,12 +1,15 @@
+// The popup-size query over a page's anchors: which anchor gives the size, and the errors
+// that reach the caller.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <optional>
+#include <vector>
 
-#include "app/host_helpers.h"
+#include "browser/popup_size.h"
 #include "platform/error.h"
 
-namespace kelvra::app {
+namespace kelvra::browser {
 namespace {
 
 struct FakeAnchor {
@@ -74,23 +77,5 @@ TEST(QueryPopupSize, ErrorsThatEscape) {
     EXPECT_THROW(QueryPopupSize(&no_href, kAddr), Error);
 }
 
-TEST(GetQueryValue, Extraction) {
-    struct Case {
-        const char* key;
-        const char* text;
-        const char* expected;
-    } cases[] = {
-        {"&cwidth=", "http://h/?dd&cwidth=800&cheight=600", "800"},
-        {"&cheight=", "http://h/?dd&cwidth=800&cheight=600", "600"},
-        {"&cheight=", "http://h/?dd&cwidth=800&cheight=", ""},
-        {"&cwidth=", "http://h/?dd&cwidth=80&0&cheight=600", "80"},
-        {"&CWIDTH=", "http://h/?dd&cwidth=800", ""},
-        {"cwidth", "no such key", ""},
-        {"&cwidth=", "&cwidth=1&cwidth=2", "1"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(GetQueryValue(c.key, c.text), c.expected) << c.text;
-}
-
 }  // namespace
-}  // namespace kelvra::app
+}  // namespace kelvra::browser

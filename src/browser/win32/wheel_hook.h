@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-namespace kelvra::app::win32 {
+namespace kelvra::browser::win32 {
 
 // Window classes of the platform browser: its outer window and its document view.
 inline constexpr const wchar_t* kShellEmbedding = L"Shell Embedding";
@@ -55,4 +55,4 @@ class TMouseWheelFix {
     TWheelHook* hook_ = nullptr;
 };
 
-}  // namespace kelvra::app::win32
+}  // namespace kelvra::browser::win32

@@ -1,8 +1,8 @@
-#include "client/win32/browser_setup.h"
+#include "browser/win32/browser_setup.h"
 
 #include <ole2.h>
 
-namespace kelvra::app::win32 {
+namespace kelvra::browser::win32 {
 
 std::uint16_t ReadFpuControlWord() {
     std::uint16_t word = 0;
@@ -47,4 +47,4 @@ void BrowserProcess::End() {
         trace("ole uninitialised");
 }
 
-}  // namespace kelvra::app::win32
+}  // namespace kelvra::browser::win32

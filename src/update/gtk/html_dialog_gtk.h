@@ -1,9 +1,9 @@
 // The update engine's HTML dialog on Linux: a modal window with a web view.
 #pragma once
 
-namespace kelvra::app::gtk {
+namespace kelvra::update::gtk {
 
 // Installs the WebKitGTK dialog as the update engine's HTML dialog for this process.
 void InstallHtmlDialog();
 
-}  // namespace kelvra::app::gtk
+}  // namespace kelvra::update::gtk
