@@ -88,7 +88,7 @@ int TUpdateEngine::GetControlFile() {
     int result = 0;
     const std::string address = GetControlFileURL();
     const std::string temp_dir = WinTempDir();
-    if (address.empty() || !URLGetFile(HintConnect(), address, temp_dir, false)) {
+    if (address.empty() || !FetchControlFile(address, temp_dir)) {
         DoStatus(925, "", 2, 0);
         return 4;
     }
@@ -113,6 +113,10 @@ int TUpdateEngine::GetControlFile() {
     FAppComps = ExpandPrefix(ReadString(file, "application", "appcomps"));
     FSilentRestart = ReadFlag(file, "application", "silentrestart");
     return result;
+}
+
+bool TUpdateEngine::FetchControlFile(const std::string& address, const std::string& dir) {
+    return URLGetFile(HintConnect(), address, dir, false);
 }
 
 int TUpdateEngine::DoVersionCheck() {
