@@ -1,6 +1,9 @@
 #include "restart_program.h"
 
 #include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 
 #include "platform/file_system.h"
 #include "tool_common.h"
@@ -22,6 +25,26 @@ std::string JoinDir(const std::string& dir, const std::string& name) {
 
 void Log(const std::string& text) {
     LogLine("kusetup", text);
+}
+
+// A component staged in the single-file compressed format is expanded in the staging folder
+// and placed under its expanded name; any other is moved as it is.
+bool PlaceComponent(const std::string& from, const std::string& to) {
+    static const char kMagic[] = "SZDD\x88\xF0\x27\x33";
+    char head[sizeof kMagic - 1] = {};
+    std::ifstream in(std::filesystem::u8path(from), std::ios::binary);
+    if (!in.read(head, sizeof head) || std::memcmp(head, kMagic, sizeof head) != 0)
+        return MoveReplacing(from, to);
+    in.close();
+    std::string expanded;
+    try {
+        expanded = update::ExpandLZFile(from);
+    } catch (const std::exception& e) {
+        Log("Unable to expand " + from + ": " + e.what());
+        return false;
+    }
+    const std::string name = platform::FileNameOf(expanded, PathSeparator());
+    return MoveReplacing(expanded, JoinDir(platform::DirectoryOf(to, PathSeparator()), name));
 }
 
 }  // namespace
@@ -107,7 +130,7 @@ int RunRestart(const RestartRequest& r) {
         return 2;
     }
     const std::string app_dir = platform::DirectoryOf(r.application, PathSeparator());
-    const int result = PlaceComponents(r, app_dir, MoveReplacing);
+    const int result = PlaceComponents(r, app_dir, PlaceComponent);
     if (!StartApplication(r.application, r.parameters, app_dir)) {
         Log("Unable to start " + r.application);
         return 4;
