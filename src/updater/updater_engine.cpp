@@ -1,6 +1,8 @@
 #include "updater/updater_engine.h"
 
 #include <charconv>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -105,6 +107,19 @@ int UpdaterEngine::GetFileDetails() {
     return n;
 }
 
+bool UpdaterEngine::StaysInDownloadFolder(const update::TFileDescription& item,
+                                          const std::string& name) {
+    // Components stay where they were fetched until the restart program moves them.
+    if (!name.empty() &&
+        text::UpperAscii(FAppComps).find(text::UpperAscii(name)) != std::string::npos)
+        return true;
+    // So do the files of a cabinet extracted into the download folder.
+    std::error_code error;
+    return update::UpperExtension(name) == ".CAB" && item.Compressed &&
+           std::filesystem::equivalent(std::filesystem::u8path(item.TargetDir),
+                                       std::filesystem::u8path(WinTempDir()), error);
+}
+
 int UpdaterEngine::ProcessFileDetails() {
     const int r = TUpdateEngine::ProcessFileDetails();
     if (r != 0)
@@ -116,11 +131,9 @@ int UpdaterEngine::ProcessFileDetails() {
                    name + " has no signed size and SHA-256");
             return -1;
         }
-        // Only components stay in the staging folder until the restart program moves them.
-        if (name.empty() ||
-            text::UpperAscii(FAppComps).find(text::UpperAscii(name)) == std::string::npos) {
-            Refuse("更新文件 " + name + " 不在程序组件之列，已拒绝此次更新。",
-                   name + " is not an application component");
+        if (!StaysInDownloadFolder(FileList()[i], name)) {
+            Refuse("更新文件 " + name + " 会被直接放入程序文件夹，已拒绝此次更新。",
+                   name + " is neither an application component nor a cabinet for them");
             return -1;
         }
     }
@@ -163,6 +176,13 @@ int UpdaterEngine::GetFileUpdates() {
     const int r = TUpdateEngine::GetFileUpdates();
     downloading_ = false;
     return r;
+}
+
+void UpdaterEngine::DoStatus(int id, const std::string& param, int StatusCode, int ErrCode) {
+    TUpdateEngine::DoStatus(id, param, StatusCode, ErrCode);
+    // A cabinet whose components did not all come out must not be half installed.
+    if (id == 947)
+        Refuse("更新文件 " + param + " 无法解压，已拒绝此次更新。", param + " cannot be extracted");
 }
 
 void UpdaterEngine::DoProgressCancel(bool& Cancel) {

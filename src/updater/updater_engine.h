@@ -1,8 +1,9 @@
 // The update engine as the updater runs it: the control file is fetched once and accepted
 // only with the publisher's signature and a version newer than the installed client; every
 // fetched file must match the size and SHA-256 that the signed control file lists, and
-// must be an application component, so that only the restart program changes the
-// application folder, after the updater has ended.
+// must stay in the download folder (an application component, or a cabinet of them
+// extracted there), so that only the restart program changes the application folder,
+// after the updater has ended.
 #pragma once
 
 #include <cstdint>
@@ -48,9 +49,12 @@ class UpdaterEngine final : public update::TUpdateEngine {
     bool AcceptFetchedFile(const update::TFileDescription& item, const std::string& path) override;
     void DoFileProgress(const std::string& FileName, std::int64_t Pos, std::int64_t Size) override;
     void DoProgressCancel(bool& Cancel) override;
+    void DoStatus(int id, const std::string& param, int StatusCode, int ErrCode) override;
 
   private:
     void Refuse(std::string message, std::string log_line);
+    // True when the item's file, or what comes out of it, stays in the download folder.
+    bool StaysInDownloadFolder(const update::TFileDescription& item, const std::string& name);
     // The control file's refusal, if any: signature, then version.
     std::optional<Refusal> CheckControlFile(const std::string& bytes,
                                             const std::optional<std::string>& signature);

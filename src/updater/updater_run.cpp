@@ -34,6 +34,7 @@ UpdaterResult RunUpdater(const UpdaterSetup& setup) {
     // newer: no second question, no decision from the control file's own checks.
     engine.UpdateUpdate = update::TUpdatePrompting::upSilent;
     engine.ForceUpdate = true;
+    engine.ExtractCAB = true;
     if (setup.processes != nullptr)
         engine.SetProcessRunner(setup.processes);
 

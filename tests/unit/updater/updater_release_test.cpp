@@ -110,7 +110,12 @@ class HandOffRunner final : public update::ProcessRunner {
 struct Release {
     std::string version = "2.1.5.0";
     std::string components;
-    std::vector<std::pair<std::string, std::string>> files;  // served name, bytes
+    struct File {
+        std::string name;
+        std::string bytes;
+        std::string keys;  // further keys of its file section
+    };
+    std::vector<File> files;
     std::string control;
     std::optional<std::string> signature;
     std::map<std::string, std::string> served;  // what the server sends instead
@@ -133,13 +138,15 @@ class UpdaterReleaseTest : public EngineTest {
     }
 
     // The signed release 2.1.5.0: the fixture program as the new client (single-file
-    // compressed) and its version file, both application components.
+    // compressed), its version file, and a cabinet extracted into the download folder whose
+    // "a.txt" is a component too.
     Release GoodRelease() {
         Release r;
         const std::string packed = tools::SzddPackedName(kClient);
-        r.files = {{packed, tools::SzddCompress(fixture_, kClient[sizeof kClient - 2])},
-                   {"version.txt", "v2\n"}};
-        r.components = packed + " version.txt";
+        r.files = {{packed, tools::SzddCompress(fixture_, kClient[sizeof kClient - 2]), ""},
+                   {"version.txt", "v2\n", ""},
+                   {"release.cab", Cabinet("mszip.cab"), "compressed=1\r\ntargetdir={TMP}\r\n"}};
+        r.components = packed + " version.txt a.txt";
         SignRelease(r, TestKeySeed());
         return r;
     }
@@ -150,11 +157,11 @@ class UpdaterReleaseTest : public EngineTest {
                     "\r\nsilentrestart=1\r\n[files]\r\ncount=" + std::to_string(r.files.size()) +
                     "\r\n";
         for (std::size_t i = 0; i < r.files.size(); ++i) {
-            const auto& [name, bytes] = r.files[i];
+            const Release::File& f = r.files[i];
             r.control += "[file" + std::to_string(i + 1) +
-                         "]\r\nurl=" + server_.Url("/kelvraeduclient/" + name) +
-                         "\r\nsha256=" + update::Sha256Hex(bytes) +
-                         "\r\nsize=" + std::to_string(bytes.size()) + "\r\n";
+                         "]\r\nurl=" + server_.Url("/kelvraeduclient/" + f.name) +
+                         "\r\nsha256=" + update::Sha256Hex(f.bytes) +
+                         "\r\nsize=" + std::to_string(f.bytes.size()) + "\r\n" + f.keys;
         }
         r.signature = Sign(seed, r.control);
     }
@@ -163,10 +170,10 @@ class UpdaterReleaseTest : public EngineTest {
         server_.Serve("/kelvraeduclient/update.inf", Reply(200, r.control));
         server_.Serve("/kelvraeduclient/update.inf.sig",
                       r.signature ? Reply(200, *r.signature) : Reply(404, "missing"));
-        for (const auto& [name, bytes] : r.files) {
-            const auto instead = r.served.find(name);
-            server_.Serve("/kelvraeduclient/" + name,
-                          Reply(200, instead != r.served.end() ? instead->second : bytes));
+        for (const Release::File& f : r.files) {
+            const auto instead = r.served.find(f.name);
+            server_.Serve("/kelvraeduclient/" + f.name,
+                          Reply(200, instead != r.served.end() ? instead->second : f.bytes));
         }
         ui::Application app(ui_, ui::ApplicationMessageBoxes());
         updater::UpdaterSetup setup;
@@ -181,6 +188,10 @@ class UpdaterReleaseTest : public EngineTest {
         fs::current_path(cwd);
         app.DestroyForms();
         return result;
+    }
+
+    static std::string Cabinet(const std::string& name) {
+        return ReadBytes(TestBinDir() + Separator() + "cab_fixtures" + Separator() + name);
     }
 
     std::string Log() const {
@@ -230,9 +241,9 @@ TEST_F(UpdaterReleaseTest, RefusedReleasesChangeNothingAndSayWhy) {
          "version 2.0.9.9 is not newer than 2.1.4.0"},
         {"file with another hash",
          [](Release& r) {
-             std::string bytes = r.files[0].second;
+             std::string bytes = r.files[0].bytes;
              bytes[bytes.size() / 2] ^= 1;
-             r.served[r.files[0].first] = bytes;
+             r.served[r.files[0].name] = bytes;
          },
          "does not match its signed size and SHA-256"},
         {"file larger than signed",
@@ -242,10 +253,16 @@ TEST_F(UpdaterReleaseTest, RefusedReleasesChangeNothingAndSayWhy) {
          "version.txt does not match its signed size and SHA-256"},
         {"file that is not a component",
          [&](Release& r) {
-             r.components = r.files[0].first;
+             r.components = r.files[0].name + " a.txt";
              SignRelease(r, TestKeySeed());
          },
-         "version.txt is not an application component"},
+         "version.txt is neither an application component nor a cabinet for them"},
+        {"damaged cabinet",
+         [&](Release& r) {
+             r.files[2].bytes = Cabinet("damaged.cab");
+             SignRelease(r, TestKeySeed());
+         },
+         "release.cab cannot be extracted"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -286,6 +303,7 @@ TEST_F(UpdaterReleaseTest, SignedNewerReleaseIsInstalledByTheRestartProgram) {
         << Log();
     EXPECT_NE(RestartFixtureRuns(app_dir_.path())[0].find("|v2"), std::string::npos);
     EXPECT_EQ(ReadBytes(client_), fixture_);
+    EXPECT_EQ(ReadBytes(app_dir_.File("a.txt")), "alpha");
     EXPECT_FALSE(PathExists(app_dir_.File(tools::SzddPackedName(kClient))));
     EXPECT_EQ(entry->Query("DisplayVersion")->TextValue(), "2.1.5.0");
     EXPECT_EQ(Log().find("Update refused", log_before), std::string::npos);
