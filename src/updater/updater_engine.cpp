@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <filesystem>
-#include <system_error>
 
 #include "platform/file_system.h"
 #include "platform/text.h"
@@ -29,6 +28,21 @@ std::optional<std::int64_t> ParseSize(std::string_view text) {
     if (ec != std::errc() || end != text.data() + text.size() || value < 0)
         return std::nullopt;
     return value;
+}
+
+// The two texts name the same directory: compared as written, after "." parts and trailing
+// separators are dropped; without regard to letter case where "\\" separates (Windows).
+bool SameDirectory(const std::string& a, const std::string& b) {
+    const bool fold = platform::SystemFileSystem().Separator() == '\\';
+    auto normal = [fold](const std::string& dir) {
+        const std::u8string text =
+            std::filesystem::u8path(dir).lexically_normal().generic_u8string();
+        std::string out(text.begin(), text.end());
+        while (out.size() > 1 && out.back() == '/')
+            out.pop_back();
+        return fold ? text::UpperAscii(out) : out;
+    };
+    return !a.empty() && normal(a) == normal(b);
 }
 
 }  // namespace
@@ -114,10 +128,8 @@ bool UpdaterEngine::StaysInDownloadFolder(const update::TFileDescription& item,
         text::UpperAscii(FAppComps).find(text::UpperAscii(name)) != std::string::npos)
         return true;
     // So do the files of a cabinet extracted into the download folder.
-    std::error_code error;
     return update::UpperExtension(name) == ".CAB" && item.Compressed &&
-           std::filesystem::equivalent(std::filesystem::u8path(item.TargetDir),
-                                       std::filesystem::u8path(WinTempDir()), error);
+           SameDirectory(item.TargetDir, WinTempDir());
 }
 
 int UpdaterEngine::ProcessFileDetails() {

@@ -32,10 +32,13 @@ void Log(const std::string& text) {
 bool PlaceComponent(const std::string& from, const std::string& to) {
     static const char kMagic[] = "SZDD\x88\xF0\x27\x33";
     char head[sizeof kMagic - 1] = {};
-    std::ifstream in(std::filesystem::u8path(from), std::ios::binary);
-    if (!in.read(head, sizeof head) || std::memcmp(head, kMagic, sizeof head) != 0)
+    {
+        // Closed before the move: Windows does not move a file that is open.
+        std::ifstream in(std::filesystem::u8path(from), std::ios::binary);
+        in.read(head, sizeof head);
+    }
+    if (std::memcmp(head, kMagic, sizeof head) != 0)
         return MoveReplacing(from, to);
-    in.close();
     std::string expanded;
     try {
         expanded = update::ExpandLZFile(from);

@@ -301,7 +301,8 @@ TEST_F(UpdaterReleaseTest, SignedNewerReleaseIsInstalledByTheRestartProgram) {
     ASSERT_TRUE(WaitUntil([&] { return !RestartFixtureRuns(app_dir_.path()).empty(); },
                           std::chrono::seconds(30)))
         << Log();
-    EXPECT_NE(RestartFixtureRuns(app_dir_.path())[0].find("|v2"), std::string::npos);
+    EXPECT_NE(RestartFixtureRuns(app_dir_.path())[0].find("|v2"), std::string::npos)
+        << Log().substr(log_before);
     EXPECT_EQ(ReadBytes(client_), fixture_);
     EXPECT_EQ(ReadBytes(app_dir_.File("a.txt")), "alpha");
     EXPECT_FALSE(PathExists(app_dir_.File(tools::SzddPackedName(kClient))));
