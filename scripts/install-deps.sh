@@ -8,6 +8,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev libcurl4-openssl-dev libmspack-dev libcpp-httplib-dev
+  libgcrypt20-dev libgcrypt-mingw-w64-dev libgcab-dev
   xvfb xauth x11-utils imagemagick gcab cabextract bsdiff
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix

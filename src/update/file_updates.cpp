@@ -41,6 +41,9 @@ int TUpdateEngine::GetFileUpdates() {
             result = -1;
             DoStatus(946, address, 2, 0);
             FAppUpdate = false;
+        } else if (!AcceptFetchedFile(item, dir + URLtoFile(address))) {
+            result = -1;
+            FAppUpdate = false;
         } else {
             PlaceFetchedFile(item, dir, name);
         }
@@ -48,6 +51,10 @@ int TUpdateEngine::GetFileUpdates() {
             mode = TUpdatePrompting::upSilent;
     }
     return result;
+}
+
+bool TUpdateEngine::AcceptFetchedFile(const TFileDescription&, const std::string&) {
+    return true;
 }
 
 void TUpdateEngine::PlaceFetchedFile(const TFileDescription& item, const std::string& dir,

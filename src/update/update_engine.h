@@ -131,6 +131,12 @@ class TUpdateEngine {
     virtual int ProcessFileDetails();
     virtual int GetFileUpdates();
     virtual void ConvertPrefix(const std::string& prefix, std::string& s);
+    // Fetches the control file at address into dir (where GetControlFile reads it); false
+    // when it could not be had. A program that checks the file first overrides it.
+    virtual bool FetchControlFile(const std::string& address, const std::string& dir);
+    // Called for each fetched file of the update, at path, before it is moved, expanded or
+    // patched; false leaves it unplaced and counts as a failed file.
+    virtual bool AcceptFetchedFile(const TFileDescription& item, const std::string& path);
 
     // --- availability query (version check) -------------------------------------------
     bool NewVersionAvailable(bool InitPath);

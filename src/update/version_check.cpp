@@ -93,18 +93,7 @@ int TUpdateEngine::GetControlFile() {
     int result = 0;
     const std::string address = GetControlFileURL();
     const std::string temp_dir = WinTempDir();
-    // A control file is a few kilobytes; a server that sends more (an endless body over
-    // plain HTTP) must not fill the temporary folder.
-    bool fetched = false;
-    if (!address.empty()) {
-        download_limit_ = kMaxControlFileBytes;
-        struct Unbound {
-            std::int64_t& limit;
-            ~Unbound() { limit = 0; }
-        } unbound{download_limit_};
-        fetched = URLGetFile(HintConnect(), address, temp_dir, false);
-    }
-    if (!fetched) {
+    if (address.empty() || !FetchControlFile(address, temp_dir)) {
         DoStatus(925, "", 2, 0);
         return 4;
     }
@@ -129,6 +118,17 @@ int TUpdateEngine::GetControlFile() {
     FAppComps = ExpandPrefix(ReadString(file, "application", "appcomps"));
     FSilentRestart = ReadFlag(file, "application", "silentrestart");
     return result;
+}
+
+bool TUpdateEngine::FetchControlFile(const std::string& address, const std::string& dir) {
+    // A control file is a few kilobytes; a server that sends more (an endless body over
+    // plain HTTP) must not fill the temporary folder.
+    download_limit_ = kMaxControlFileBytes;
+    struct Unbound {
+        std::int64_t& limit;
+        ~Unbound() { limit = 0; }
+    } unbound{download_limit_};
+    return URLGetFile(HintConnect(), address, dir, false);
 }
 
 int TUpdateEngine::DoVersionCheck() {

@@ -304,7 +304,6 @@ std::vector<std::string> ClientHome::Environment() const {
         "KELVRA_REGISTRY_DIR=" + root() + "/registry",
         "KELVRA_DIALOG_SCRIPT=" + DialogScript(),
         "KELVRA_WHITEBOARD_RECORD=" + WhiteboardRecord(),
-        "KELVRA_DEMO_UPDATER_LOG=" + UpdaterLog(),
         "NO_AT_BRIDGE=1",
         "GDK_BACKEND=x11",
         "DBUS_SESSION_BUS_ADDRESS=" + bus_address_,

@@ -92,7 +92,6 @@ class ClientHome {
     std::string DialogScript() const { return root() + "/dialogs.txt"; }
     std::string SettingsFile() const { return root() + "/config/kelvraeduConfig/sysparams.ini"; }
     std::string WhiteboardRecord() const { return root() + "/whiteboard.log"; }
-    std::string UpdaterLog() const { return root() + "/updater.log"; }
     void AnswerDialogs(const std::vector<std::string>& answers) const;
     // Registers the demo whiteboard as the installed whiteboard program.
     void RegisterWhiteboard() const;

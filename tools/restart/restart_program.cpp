@@ -1,6 +1,9 @@
 #include "restart_program.h"
 
 #include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string_view>
 
 #include "platform/file_system.h"
@@ -43,6 +46,29 @@ bool AllParts(std::string_view path, Check check) {
         start = end + 1;
     }
     return true;
+}
+
+// A component staged in the single-file compressed format is expanded in the staging folder
+// and placed under its expanded name; any other is moved as it is.
+bool PlaceComponent(const std::string& from, const std::string& to) {
+    static const char kMagic[] = "SZDD\x88\xF0\x27\x33";
+    char head[sizeof kMagic - 1] = {};
+    {
+        // Closed before the move: Windows does not move a file that is open.
+        std::ifstream in(std::filesystem::u8path(from), std::ios::binary);
+        in.read(head, sizeof head);
+    }
+    if (std::memcmp(head, kMagic, sizeof head) != 0)
+        return MoveReplacing(from, to);
+    std::string expanded;
+    try {
+        expanded = update::ExpandLZFile(from);
+    } catch (const std::exception& e) {
+        Log("Unable to expand " + from + ": " + e.what());
+        return false;
+    }
+    const std::string name = platform::FileNameOf(expanded, PathSeparator());
+    return MoveReplacing(expanded, JoinDir(platform::DirectoryOf(to, PathSeparator()), name));
 }
 
 }  // namespace
@@ -143,7 +169,7 @@ int RunRestart(const RestartRequest& r) {
         return 2;
     }
     const std::string app_dir = platform::DirectoryOf(r.application, PathSeparator());
-    const int result = PlaceComponents(r, app_dir, MoveReplacing);
+    const int result = PlaceComponents(r, app_dir, PlaceComponent);
     if (!StartApplication(r.application, r.parameters, app_dir)) {
         Log("Unable to start " + r.application);
         return 4;

@@ -1,8 +1,9 @@
 // The restart program: PID L|X APPLICATION PARAMETERS "STAGING" COMPONENTS...
 // Waits for process PID to end, moves each component named in the components text from
-// the staging directory into the application's directory (refusing, and logging, names
-// that are absolute or climb out, and an application path that climbs), and starts the application
-// again with its parameters. With "L" it logs to the file named in "KUPDATE.INI".
+// the staging directory into the application's directory (expanding one in the single-file
+// compressed format to its expanded name; refusing, and logging, names that are absolute or
+// climb out, and an application path that climbs), and starts the application again with its
+// parameters. With "L" it logs to the file named in "KUPDATE.INI".
 #pragma once
 
 #include <chrono>

@@ -7,10 +7,13 @@ else()
     set(KELVRA_MANIFEST_ARCH x86)
 endif()
 configure_file(kelvraedu.exe.manifest.in ${CMAKE_CURRENT_BINARY_DIR}/kelvraedu.exe.manifest @ONLY)
-add_executable(kelvraedu WIN32 client_main.cpp client_wiring.cpp shell_win32.cpp kelvraedu.rc)
+# The version resource carries the product version of the build.
+configure_file(kelvraedu.rc.in ${CMAKE_CURRENT_BINARY_DIR}/kelvraedu.rc @ONLY)
+set(kelvraedu_rc ${CMAKE_CURRENT_BINARY_DIR}/kelvraedu.rc)
+add_executable(kelvraedu WIN32 client_main.cpp client_wiring.cpp shell_win32.cpp ${kelvraedu_rc})
 target_include_directories(kelvraedu PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
                                              ${CMAKE_CURRENT_BINARY_DIR})
-set_source_files_properties(kelvraedu.rc PROPERTIES OBJECT_DEPENDS
+set_source_files_properties(${kelvraedu_rc} PROPERTIES OBJECT_DEPENDS
                             ${CMAKE_CURRENT_BINARY_DIR}/kelvraedu.exe.manifest)
 target_link_libraries(kelvraedu PRIVATE kelvra_ui_win32 kelvra_windows
                                         kelvra_browser kelvra_bridge kelvra_bridge_typelib
@@ -20,7 +23,7 @@ target_link_libraries(kelvraedu PRIVATE kelvra_ui_win32 kelvra_windows
 include(${PROJECT_SOURCE_DIR}/packaging/icon.cmake)
 add_dependencies(kelvraedu kelvra_icon)
 target_include_directories(kelvraedu PRIVATE ${KELVRA_ICON_DIR})
-set_property(SOURCE kelvraedu.rc APPEND PROPERTY OBJECT_DEPENDS ${KELVRA_ICON_ICO})
+set_property(SOURCE ${kelvraedu_rc} APPEND PROPERTY OBJECT_DEPENDS ${KELVRA_ICON_ICO})
 set_target_properties(kelvraedu PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 kelvra_warnings(kelvraedu)
 if(EXISTS ${PROJECT_SOURCE_DIR}/cmake/KelvraCarriedPrograms.cmake

@@ -189,10 +189,11 @@ TEST(KelvraeduExe, IdentityReadsBackThroughTheSystem) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00010002u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00010002u);
+    // The build's product version, a.b.c.d, as two words.
+    EXPECT_EQ(fixed->dwFileVersionMS, KELVRA_VERSION_MS);
+    EXPECT_EQ(fixed->dwFileVersionLS, KELVRA_VERSION_LS);
+    EXPECT_EQ(fixed->dwProductVersionMS, KELVRA_VERSION_MS);
+    EXPECT_EQ(fixed->dwProductVersionLS, KELVRA_VERSION_LS);
 
     WORD* translation = nullptr;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
@@ -201,7 +202,7 @@ TEST(KelvraeduExe, IdentityReadsBackThroughTheSystem) {
     EXPECT_EQ(translation[0], 0x0804);  // Chinese (Simplified)
 
     bool present = false;
-    EXPECT_EQ(VersionString(block, L"FileVersion", present), L"1.0.1.2");
+    EXPECT_EQ(VersionString(block, L"FileVersion", present), Widen(KELVRA_VERSION_TEXT));
     EXPECT_TRUE(present);
     EXPECT_EQ(VersionString(block, L"ProductVersion", present), L"1.0.0.0");
     EXPECT_TRUE(present);
@@ -227,7 +228,8 @@ TEST(KelvraeduExe, IdentityReadsBackThroughTheSystem) {
 #else
     const char* arch = "x86";
 #endif
-    EXPECT_NE(text.find("name=\"Kelvra.Kelvraedu\" version=\"1.0.1.2\" processorArchitecture=\"" +
+    EXPECT_NE(text.find("name=\"Kelvra.Kelvraedu\" version=\"" KELVRA_VERSION_TEXT
+                        "\" processorArchitecture=\"" +
                         std::string(arch) + "\""),
               std::string::npos);
     EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),

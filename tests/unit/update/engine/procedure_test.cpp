@@ -273,6 +273,29 @@ TEST_F(ProcedureTest, FailedFileIsReportedAndTheOthersStillCome) {
     EXPECT_FALSE(Logged(959));
 }
 
+// The check between download and placement sees each file where it was fetched; a file it
+// refuses is not placed.
+TEST_F(ProcedureTest, FetchedFileRefusedBeforePlacementStaysUnplaced) {
+    struct Checking final : update::TUpdateEngine {
+        using TUpdateEngine::TUpdateEngine;
+        std::vector<std::string> seen;
+        bool AcceptFetchedFile(const update::TFileDescription&, const std::string& path) override {
+            seen.push_back(ReadBytes(path));
+            return seen.back() != "content of b.txt";
+        }
+    };
+    Checking engine;
+    engine.URL = ServeNames({"a.txt", "b.txt"}, "[application]\nappupdate=1\nappname=x.exe\n");
+    engine.SetLogging(true);
+    engine.SetLogFileName(work_.File("KUPDATE.LOG"));
+    engine.UpdateUpdate = TUpdatePrompting::upSilent;
+    engine.SetProcessRunner(&runner_);
+    engine.DoUpdate(false);
+    EXPECT_EQ(engine.seen, (std::vector<std::string>{"content of a.txt", "content of b.txt"}));
+    EXPECT_TRUE(Placed("a.txt"));
+    EXPECT_FALSE(Placed("b.txt"));
+}
+
 TEST_F(ProcedureTest, ActionsBeforeTheUpdate) {
     std::vector<std::string> html;
     update::SetHtmlDialogHandler([&](ui::NativeWindow owner, const std::string& url) {
