@@ -35,7 +35,7 @@ status=0
 desktop-file-validate "$out"/files/usr/share/applications/*.desktop >"$out/desktop-file-validate.txt" 2>&1 || status=1
 appstreamcli validate --no-net "$out"/files/usr/share/metainfo/*.metainfo.xml >"$out/appstreamcli.txt" 2>&1 || status=1
 lintian --tag-display-limit 0 "$deb" >"$out/lintian.txt" 2>&1 || true
-grep -q '^E: ' "$out/lintian.txt" && status=1
+grep -qE '^[EW]: ' "$out/lintian.txt" && status=1
 for report in desktop-file-validate appstreamcli lintian; do
   echo "--- $report"; cat "$out/$report.txt"
 done
