@@ -16,7 +16,7 @@ packages=(
   wine wine32:i386 wine64 fonts-wine fonts-wqy-microhei
   xdotool openbox
   locales
-  nsis librsvg2-bin icoutils desktop-file-utils appstream lintian debootstrap
+  nsis librsvg2-bin icoutils desktop-file-utils appstream lintian debootstrap gpg apt-utils
   libxcb1-dev libglib2.0-bin dbus-daemon glib-networking gsettings-desktop-schemas
 )
 

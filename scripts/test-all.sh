@@ -70,8 +70,14 @@ fi
 if [[ " ${KELVRA_PRESETS:-$default_presets} " == *" linux "* ]]; then
   echo "=== linux: package"
   as_root=(); [ "$(id -u)" -ne 0 ] && as_root=(sudo)
+  # The next version (last part of the version plus one), built into a tree of its own, is
+  # what the package test upgrades to through the package's apt source.
+  version=$(sed -n 's/^KELVRA_VERSION:[A-Z]*=//p' build/linux/CMakeCache.txt)
+  next_version=${version%.*}.$((${version##*.} + 1))
   if ! cmake --build --preset linux --target package >/dev/null ||
-     ! "${as_root[@]}" bash tests/package/deb_install.sh build/linux; then
+     ! cmake --preset linux -B build/linux-next -DKELVRA_VERSION="$next_version" >/dev/null ||
+     ! cmake --build build/linux-next -j "$jobs" --target package >/dev/null ||
+     ! "${as_root[@]}" bash tests/package/deb_install.sh build/linux build/linux-next; then
     failed+=("linux (package)")
   fi
 fi

@@ -3,11 +3,16 @@
 # then in a fresh Debian 12 root (debootstrap minbase, from the mirror apt uses on this
 # machine) `apt-get install ./kelvraedu_*.deb` pulls in every dependency, and the installed
 # client, started there under Xvfb against the demo platform, shows the login page.
-# Usage: deb_install.sh <linux build dir>   (the package already made in <build>/package)
+# Given the build tree of a newer version as well, it then publishes that version into signed
+# apt repositories served on loopback and upgrades through the package's own apt source.
+# Usage: deb_install.sh <linux build dir> [<linux build dir of a newer version>]
+#        (each with its package already made in <build>/package)
 # Everything it makes stays in <build>/package-test: validator reports, the root, the demo
 # platform's request log and a screenshot of the login page.
 set -euo pipefail
 build=$(cd "${1:?usage: deb_install.sh <build dir>}" && pwd)
+next=
+[ -n "${2:-}" ] && next=$(cd "$2" && pwd)
 bin=$build/bin
 out=$build/package-test
 debs=("$build"/package/kelvraedu_*_amd64.deb)
@@ -35,7 +40,7 @@ status=0
 desktop-file-validate "$out"/files/usr/share/applications/*.desktop >"$out/desktop-file-validate.txt" 2>&1 || status=1
 appstreamcli validate --no-net "$out"/files/usr/share/metainfo/*.metainfo.xml >"$out/appstreamcli.txt" 2>&1 || status=1
 lintian --tag-display-limit 0 "$deb" >"$out/lintian.txt" 2>&1 || true
-grep -q '^E: ' "$out/lintian.txt" && status=1
+grep -qE '^[EW]: ' "$out/lintian.txt" && status=1
 for report in desktop-file-validate appstreamcli lintian; do
   echo "--- $report"; cat "$out/$report.txt"
 done
@@ -92,47 +97,127 @@ mount --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
 user=/tmp/user
 mkdir -p "$root$user"/{home,config/kelvraeduConfig,cache,data,registry,runtime}
 chmod 700 "$root$user/runtime"
-printf '[SYSTEM]\r\nwebroot=%s\r\n' "$webroot" >"$root$user/config/kelvraeduConfig/sysparams.ini"
-in_root env DISPLAY="$display" HOME=$user/home XDG_CONFIG_HOME=$user/config \
-  XDG_CACHE_HOME=$user/cache XDG_DATA_HOME=$user/data XDG_RUNTIME_DIR=$user/runtime \
-  KELVRA_REGISTRY_DIR=$user/registry KELVRA_DEMO_UPDATE_HOST="$webroot" NO_AT_BRIDGE=1 \
-  sh -c "cd $user && exec kelvraedu" >"$out/client.log" 2>&1 &
-client=$!
-pids+=($client)
-
+settings=$root$user/config/kelvraeduConfig/sysparams.ini
+printf '[SYSTEM]\r\nwebroot=%s\r\n' "$webroot" >"$settings"
 export DISPLAY=$display
-login=
-for _ in $(seq 1 600); do
-  login=$(xwininfo -root -tree 2>/dev/null | awk '/ 800x500\+/ { print $1; exit }')
-  [ -n "$login" ] && grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null && break
-  kill -0 "$client" 2>/dev/null || break
-  sleep 0.1
-done
-shown=0
-for _ in $(seq 1 100); do
-  import -window root "$out/login.png"
-  if [ "$(convert "$out/login.png" -fill black +opaque '#1F5FA8' -format '%[fx:mean>0]' info:)" = 1 ]; then
-    shown=1; break
-  fi
-  sleep 0.1
-done
-xprop -id "${login:-0}" WM_CLASS >"$out/wm-class.txt" 2>&1 || true
-icon=$(xprop -id "${login:-0}" _NET_WM_ICON 2>/dev/null | head -c 60 || true)
-echo "--- demo platform requests"; cat "$out/requests.log" 2>/dev/null || true
-echo "--- login window: $(cat "$out/wm-class.txt"); icon: ${icon:-none}"
-
 failed=()
-grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null || failed+=("the login page was never requested")
-[ -n "$login" ] || failed+=("no login window")
-[ $shown -eq 1 ] || failed+=("the login page did not paint (see $out/login.png)")
-wm_class=$(sed -n 's/^StartupWMClass=//p' "$out"/files/usr/share/applications/*.desktop)
-grep -q "\"$wm_class\"\$" "$out/wm-class.txt" || failed+=("StartupWMClass $wm_class is not the window's class")
-[[ $icon == *"_NET_WM_ICON(CARDINAL) = "* ]] || failed+=("the login window shows no icon")
+
+# Starts the installed client as a user of the root, waits for its login window to show the
+# login page, records what the window manager sees, and ends the client. $1 names the run.
+client_shows_login() {
+  local run=$1 login= shown=0 client icon
+  : >"$out/requests.log"
+  in_root env DISPLAY="$display" HOME=$user/home XDG_CONFIG_HOME=$user/config \
+    XDG_CACHE_HOME=$user/cache XDG_DATA_HOME=$user/data XDG_RUNTIME_DIR=$user/runtime \
+    KELVRA_REGISTRY_DIR=$user/registry KELVRA_DEMO_UPDATE_HOST="$webroot" NO_AT_BRIDGE=1 \
+    sh -c "cd $user && exec kelvraedu" >"$out/client-$run.log" 2>&1 &
+  client=$!
+  pids+=($client)
+  for _ in $(seq 1 600); do
+    login=$(xwininfo -root -tree 2>/dev/null | awk '/ 800x500\+/ { print $1; exit }')
+    [ -n "$login" ] && grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null && break
+    kill -0 "$client" 2>/dev/null || break
+    sleep 0.1
+  done
+  for _ in $(seq 1 100); do
+    import -window root "$out/login-$run.png"
+    if [ "$(convert "$out/login-$run.png" -fill black +opaque '#1F5FA8' -format '%[fx:mean>0]' info:)" = 1 ]; then
+      shown=1; break
+    fi
+    sleep 0.1
+  done
+  xprop -id "${login:-0}" WM_CLASS >"$out/wm-class.txt" 2>&1 || true
+  icon=$(xprop -id "${login:-0}" _NET_WM_ICON 2>/dev/null | head -c 60 || true)
+  echo "--- $run: demo platform requests"; cat "$out/requests.log" 2>/dev/null || true
+  echo "--- $run: login window: $(cat "$out/wm-class.txt"); icon: ${icon:-none}"
+  grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null || failed+=("$run: the login page was never requested")
+  [ -n "$login" ] || failed+=("$run: no login window")
+  [ $shown -eq 1 ] || failed+=("$run: the login page did not paint (see $out/login-$run.png)")
+  wm_class=$(sed -n 's/^StartupWMClass=//p' "$out"/files/usr/share/applications/*.desktop)
+  grep -q "\"$wm_class\"\$" "$out/wm-class.txt" || failed+=("$run: StartupWMClass $wm_class is not the window's class")
+  [[ $icon == *"_NET_WM_ICON(CARDINAL) = "* ]] || failed+=("$run: the login window shows no icon")
+  kill "$client" 2>/dev/null || true
+  wait "$client" 2>/dev/null || true
+  for _ in $(seq 1 100); do xwininfo -root -tree 2>/dev/null | grep -q ' 800x500+' || break; sleep 0.1; done
+}
+
+client_shows_login installed
 # Pages get window.external from the web process extension in the program's own folder.
 [ -f "$root/usr/libexec/kelvraedu/web-extensions/libkelvraexternal.so" ] ||
   failed+=("the web process extension is not beside the installed program")
-echo "package test: $((SECONDS - start)) s; screenshot $out/login.png"
+[ -f "$root/usr/share/keyrings/kelvraedu-archive-keyring.gpg" ] ||
+  failed+=("the package's apt keyring is not installed")
+[ -f "$root/etc/apt/sources.list.d/kelvraedu.sources" ] ||
+  failed+=("the package's apt source is not installed")
+
+# --- the next version through the package's own apt source --------------------------------
+# Three repositories of the next version are served on loopback: one signed with the key the
+# package carries, one signed with another key, and one whose Packages index was changed
+# after signing. apt must refuse the last two (the installed version stays) and upgrade from
+# the first.
+if [ -n "$next" ]; then
+  next_debs=("$next"/package/kelvraedu_*_amd64.deb)
+  next_version=${next_debs[0]##*/kelvraedu_}; next_version=${next_version%_amd64.deb}
+  echo "=== apt-get upgrade to $next_version from a signed repository on loopback"
+  keys=$(cd "$(dirname "$0")/../keys" && pwd)
+  repos=$out/repos
+  mkdir -p "$repos"
+  publish() { "$bin/kelvra-publish" --key "$keys/release-test.key" --from "$next" --out "$1" --apt-key "$2" >/dev/null; }
+  publish "$repos/good" "$keys/apt-test.asc"
+  gnupg=$(mktemp -d)
+  GNUPGHOME=$gnupg gpg --batch --quiet --passphrase '' --quick-gen-key "Not the publisher <other@kelvraedu.invalid>" ed25519 sign never
+  GNUPGHOME=$gnupg gpg --batch --armor --export-secret-keys >"$out/other-key.asc"
+  GNUPGHOME=$gnupg gpgconf --kill all; rm -rf "$gnupg"
+  publish "$repos/other-key" "$out/other-key.asc"
+  cp -a "$repos/good" "$repos/tampered"
+  index=$repos/tampered/apt/dists/stable/main/binary-amd64/Packages
+  sed -i '0,/^Maintainer: /s/^Maintainer: ./Maintainer: X/' "$index"
+  gzip -9nc "$index" >"$index.gz"
+
+  python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$repos" >"$out/repos.log" 2>&1 &
+  pids+=($!)
+  port=
+  for _ in $(seq 1 100); do
+    port=$(sed -n 's/^Serving HTTP on 127.0.0.1 port \([0-9]*\).*/\1/p' "$out/repos.log"); [ -n "$port" ] && break
+    sleep 0.05
+  done
+  [ -n "$port" ] || { cat "$out/repos.log"; echo "the repository server did not start" >&2; exit 1; }
+
+  source_file=/etc/apt/sources.list.d/kelvraedu.sources
+  # Only the package's own source, so nothing else in the root is fetched or upgraded.
+  own_source=(-o "Dir::Etc::SourceList=$source_file" -o Dir::Etc::SourceParts=- -o APT::Get::List-Cleanup=0)
+  installed_version() { in_root dpkg-query -W -f='${Version}' kelvraedu; }
+  settings_before=$(sha256sum <"$settings")
+  try_upgrade() {  # $1: repository; the source is edited as an administrator would
+    sed -i "s|^URIs: .*|URIs: http://127.0.0.1:$port/$1/apt/|" "$root$source_file"
+    in_root apt-get update -q "${own_source[@]}" >"$out/apt-$1.log" 2>&1 || true
+    in_root env DEBIAN_FRONTEND=noninteractive apt-get upgrade -y -q "${own_source[@]}" \
+      >>"$out/apt-$1.log" 2>&1 || true
+  }
+  base_version=${deb##*/kelvraedu_}; base_version=${base_version%_amd64.deb}
+  for repo in other-key tampered; do
+    try_upgrade "$repo"
+    [ "$(installed_version)" = "$base_version" ] || failed+=("apt upgraded from the $repo repository")
+    grep -qE 'NO_PUBKEY|not signed|Hash Sum mismatch|File has unexpected size' "$out/apt-$repo.log" ||
+      failed+=("apt did not report the $repo repository as refused (see $out/apt-$repo.log)")
+  done
+  try_upgrade good
+  grep -E '^(Get|Err|W|E):' "$out/apt-good.log" || true
+  [ "$(installed_version)" = "$next_version" ] ||
+    failed+=("apt-get upgrade did not install $next_version (see $out/apt-good.log)")
+  client_shows_login upgraded
+  [ "$(sha256sum <"$settings")" = "$settings_before" ] || failed+=("the upgrade changed the user's settings")
+
+  # The source is a conffile: removal keeps the administrator's edit, purge removes it.
+  in_root apt-get remove -y -q kelvraedu >"$out/apt-remove.log" 2>&1 || failed+=("apt-get remove failed")
+  grep -q "127.0.0.1:$port/good/apt/" "$root$source_file" 2>/dev/null ||
+    failed+=("apt-get remove did not keep the edited source")
+  in_root apt-get purge -y -q kelvraedu >"$out/apt-purge.log" 2>&1 || failed+=("apt-get purge failed")
+  [ ! -e "$root$source_file" ] || failed+=("apt-get purge left the source")
+  [ ! -e "$root/usr/share/keyrings/kelvraedu-archive-keyring.gpg" ] || failed+=("apt-get purge left the keyring")
+fi
+echo "package test: $((SECONDS - start)) s; screenshots $out/login-*.png"
 if [ ${#failed[@]} -gt 0 ]; then
-  printf 'FAILED: %s\n' "${failed[@]}"; tail -20 "$out/client.log"; exit 1
+  printf 'FAILED: %s\n' "${failed[@]}"; tail -20 "$out"/client-*.log; exit 1
 fi
 echo "The package installs on Debian 12 and its client shows the login page."
