@@ -149,6 +149,13 @@ client_shows_login installed
   failed+=("the package's apt keyring is not installed")
 [ -f "$root/etc/apt/sources.list.d/kelvraedu.sources" ] ||
   failed+=("the package's apt source is not installed")
+# The client's update hand-off on a package install: the updater says where updates come from
+# and changes nothing.
+in_root env DISPLAY="$display" HOME=$user/home XDG_RUNTIME_DIR=$user/runtime NO_AT_BRIDGE=1 \
+  KELVRA_DIALOG_SCRIPT=$user/updater-dialogs.txt /usr/libexec/kelvraedu/updater.exe \
+  >"$out/updater.log" 2>&1 && failed+=("the package's updater claimed to update")
+grep -q '请通过系统的软件更新获取新版本' "$root$user/updater-dialogs.txt" 2>/dev/null ||
+  failed+=("the package's updater did not tell the teacher about the system's software updates")
 
 # --- the next version through the package's own apt source --------------------------------
 # Three repositories of the next version are served on loopback: one signed with the key the

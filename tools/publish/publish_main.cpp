@@ -1,10 +1,12 @@
 // kelvra-publish: the publisher's tool.
 //   kelvra-publish --new-key FILE
 //       writes a new private key to FILE and its public key to FILE.pub
-//   kelvra-publish --key FILE --from BUILD_DIR --out DIR [--host HOST]
+//   kelvra-publish --key FILE --from BUILD_DIR --out DIR [--host HOST] [--apt-key FILE]
 //       publishes the client of a build tree (win32/win64: the Windows release; linux: the
 //       Linux release) into DIR, the update server's root. The files' addresses name HOST,
-//       else KELVRA_DEMO_UPDATE_HOST, else the build's KELVRA_UPDATE_HOST.
+//       else KELVRA_DEMO_UPDATE_HOST, else the build's KELVRA_UPDATE_HOST. With --apt-key (an
+//       exported OpenPGP secret key), a linux tree's package is also added to the signed apt
+//       repository DIR/apt.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "apt_repository.h"
 #include "build_tree.h"
 #include "release_key.h"
 #include "release_writer.h"
@@ -28,7 +31,7 @@ using namespace kelvra::publish;
 
 constexpr const char* kUsage =
     "usage: kelvra-publish --new-key FILE\n"
-    "       kelvra-publish --key FILE --from BUILD_DIR --out DIR [--host HOST]\n";
+    "       kelvra-publish --key FILE --from BUILD_DIR --out DIR [--host HOST] [--apt-key FILE]\n";
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -65,7 +68,16 @@ int Publish(const std::map<std::string, std::string>& args) {
         host = demo;
     if (auto it = args.find("--host"); it != args.end())
         host = it->second;
+    if (args.count("--apt-key") && tree.platform != ReleasePlatform::kLinux)
+        throw std::runtime_error("--apt-key publishes the Linux package: give a linux build tree.");
     PublishRelease(tree, key, host, args.at("--out"));
+    if (auto it = args.find("--apt-key"); it != args.end()) {
+        const std::string deb =
+            args.at("--from") + "/package/kelvraedu_" + tree.version + "_amd64.deb";
+        PublishAptRepository(args.at("--out"), deb, it->second);
+        std::printf("Added %s to the apt repository %s/apt\n", deb.c_str(),
+                    args.at("--out").c_str());
+    }
     std::printf("Published the %s release %s into %s/kelvraeduclient for http://%s\n",
                 tree.platform == ReleasePlatform::kWindows ? "Windows" : "Linux",
                 tree.version.c_str(), args.at("--out").c_str(), host.c_str());
@@ -80,7 +92,7 @@ int main(int argc, char** argv) {
         const std::string name = argv[i];
         if (i + 1 >= argc ||
             (name != "--new-key" && name != "--key" && name != "--from" && name != "--out" &&
-             name != "--host") ||
+             name != "--host" && name != "--apt-key") ||
             !args.emplace(name, argv[i + 1]).second) {
             std::fputs(kUsage, stderr);
             return 2;
