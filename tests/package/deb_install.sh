@@ -151,6 +151,7 @@ client_shows_login installed
   failed+=("the package's apt source is not installed")
 # The client's update hand-off on a package install: the updater says where updates come from
 # and changes nothing.
+: >"$root$user/updater-dialogs.txt"
 in_root env DISPLAY="$display" HOME=$user/home XDG_RUNTIME_DIR=$user/runtime NO_AT_BRIDGE=1 \
   KELVRA_DIALOG_SCRIPT=$user/updater-dialogs.txt /usr/libexec/kelvraedu/updater.exe \
   >"$out/updater.log" 2>&1 && failed+=("the package's updater claimed to update")
