@@ -6,8 +6,8 @@
 ; "/D=folder" chooses the folder. The uninstaller runs the matching unregister switch first
 ; and keeps the user's settings unless asked to remove them.
 ;
-; Defined by the build (makensis -D...): VERSION, CLIENT_EXE, ICON, OUTFILE and, for the
-; 64-bit build, AMD64.
+; Defined by the build (makensis -D...): VERSION, CLIENT_EXE, ICON, OUTFILE, UPDATER_EXE when
+; the build has the updater and, for the 64-bit build, AMD64.
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -23,6 +23,7 @@ SetCompressor /SOLID lzma
 !define PUBLISHER "Kelvra"
 !define EXE "kelvraedu.exe"
 !define UNINSTALLER "uninstall.exe"
+!define UPDATER "updater.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KelvraEdu"
 !define MUTEX "KelvraCloudApp"
 !define SETTINGS_FOLDER "kelvraeduConfig"
@@ -136,6 +137,7 @@ VIFileVersion "${VERSION}"
       DeleteRegKey HKCU "${UNINSTALL_KEY}"
     ${EndIf}
     Delete "$INSTDIR\${EXE}"
+    Delete "$INSTDIR\${UPDATER}"  ; also one that an update brought
     Delete "$INSTDIR\KUPDATE.LOG"  ; the client's update log, written beside it
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
@@ -185,6 +187,10 @@ Section "!${PRODUCT}" SecMain
   SetOutPath "$INSTDIR"
   ClearErrors
   File "/oname=${EXE}" "${CLIENT_EXE}"
+  ; The program the client starts when the teacher accepts an update.
+  !ifdef UPDATER_EXE
+    File "/oname=${UPDATER}" "${UPDATER_EXE}"
+  !endif
   ${If} ${Errors}
     MessageBox MB_OK|MB_ICONSTOP "$(MsgCannotWrite)" /SD IDOK
     SetErrorLevel 4

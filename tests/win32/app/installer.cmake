@@ -4,7 +4,9 @@ if(TARGET kelvraedu AND EXISTS ${PROJECT_SOURCE_DIR}/packaging/windows/CMakeList
         SOURCES installer_test.cpp
         LIBS kelvra_platform shell32 ole32 uuid advapi32)
     target_compile_definitions(installer_test PRIVATE
-                               KELVRA_SETUP_NAME="KelvraEduSetup-${PROJECT_VERSION}")
+                               KELVRA_SETUP_NAME="KelvraEduSetup-${PROJECT_VERSION}"
+                               KELVRA_VERSION_TEXT="${PROJECT_VERSION}"
+                               KELVRA_SETUP_HAS_UPDATER=$<TARGET_EXISTS:updater>)
     add_dependencies(installer_test installer)
     # The client's mutex, the user's programs folder and its classes are per session.
     set_tests_properties(installer_test PROPERTIES RUN_SERIAL ON)

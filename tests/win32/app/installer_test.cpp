@@ -161,11 +161,13 @@ TEST(Installer, PerUserInstallUpgradesInPlaceRefusesWhileTheClientRunsAndUninsta
 
     EXPECT_TRUE(PathExists(exe));
     EXPECT_TRUE(PathExists(folder + "\\uninstall.exe"));
-    EXPECT_FALSE(PathExists(folder + "\\updater.exe"));
+    // The updater comes with the client when the build has it; uninstalling removes it.
+    EXPECT_EQ(PathExists(folder + "\\updater.exe"), KELVRA_SETUP_HAS_UPDATER != 0);
     for (const auto& link : Shortcuts(FOLDERID_Desktop, FOLDERID_Programs))
         EXPECT_TRUE(PathExists(link)) << link;
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"DisplayName"), kProduct);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"DisplayVersion"), L"1.0.1.2");
+    EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"DisplayVersion"),
+              Widen(KELVRA_VERSION_TEXT));
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"Publisher"), L"Kelvra");
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"InstallLocation"), Widen(folder));
     EXPECT_EQ(Text(HKEY_CURRENT_USER, kUninstallKey, L"DisplayIcon"), Widen(exe + ",0"));
@@ -238,7 +240,8 @@ TEST(Installer, AllUsersInstallServesAScriptClientAndUninstalls) {
     EXPECT_TRUE(PathExists(folder + "\\kelvraedu.exe"));
     for (const auto& link : Shortcuts(FOLDERID_PublicDesktop, FOLDERID_CommonPrograms))
         EXPECT_TRUE(PathExists(link)) << link;
-    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"), L"1.0.1.2");
+    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion"),
+              Widen(KELVRA_VERSION_TEXT));
     EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, kUninstallKey, L"QuietUninstallString"),
               L"\"" + Widen(folder) + L"\\uninstall.exe\" /ALLUSERS /S");
 
