@@ -29,7 +29,7 @@ UpdaterResult RunUpdater(const UpdaterSetup& setup) {
     ui::Application& app = *setup.app;
     const update::VersionWords installed = update::ReadFileVersion(setup.client_path);
     UpdaterEngine engine(&app, setup.internet, setup.key, installed);
-    update::ApplyProperties(engine, windows::LoginUpdateEngineProperties(setup.update_host));
+    client::ApplyProperties(engine, windows::LoginUpdateEngineProperties(setup.update_host));
     // The teacher has already agreed in the client, and the signed release decides what is
     // newer: no second question, no decision from the control file's own checks.
     engine.UpdateUpdate = update::TUpdatePrompting::upSilent;
