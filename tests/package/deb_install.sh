@@ -106,16 +106,21 @@ failed=()
 # login page, records what the window manager sees, and ends the client. $1 names the run.
 client_shows_login() {
   local run=$1 login= shown=0 client icon
-  : >"$out/requests.log"
-  in_root env DISPLAY="$display" HOME=$user/home XDG_CONFIG_HOME=$user/config \
+  # The demo server keeps appending to its log: only the lines of this run count.
+  local seen
+  seen=$(cat "$out/requests.log" 2>/dev/null | wc -l)
+  requests() { tail -n +$((seen + 1)) "$out/requests.log" 2>/dev/null; }
+  # exec all the way down, so that $! is the client itself and ending it ends the client.
+  (exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \
+    DISPLAY="$display" HOME=$user/home XDG_CONFIG_HOME=$user/config \
     XDG_CACHE_HOME=$user/cache XDG_DATA_HOME=$user/data XDG_RUNTIME_DIR=$user/runtime \
     KELVRA_REGISTRY_DIR=$user/registry KELVRA_DEMO_UPDATE_HOST="$webroot" NO_AT_BRIDGE=1 \
-    sh -c "cd $user && exec kelvraedu" >"$out/client-$run.log" 2>&1 &
+    sh -c "cd $user && exec kelvraedu") >"$out/client-$run.log" 2>&1 &
   client=$!
   pids+=($client)
   for _ in $(seq 1 600); do
     login=$(xwininfo -root -tree 2>/dev/null | awk '/ 800x500\+/ { print $1; exit }')
-    [ -n "$login" ] && grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null && break
+    [ -n "$login" ] && requests | grep -q '^GET /site/login' && break
     kill -0 "$client" 2>/dev/null || break
     sleep 0.1
   done
@@ -128,9 +133,9 @@ client_shows_login() {
   done
   xprop -id "${login:-0}" WM_CLASS >"$out/wm-class.txt" 2>&1 || true
   icon=$(xprop -id "${login:-0}" _NET_WM_ICON 2>/dev/null | head -c 60 || true)
-  echo "--- $run: demo platform requests"; cat "$out/requests.log" 2>/dev/null || true
+  echo "--- $run: demo platform requests"; requests || true
   echo "--- $run: login window: $(cat "$out/wm-class.txt"); icon: ${icon:-none}"
-  grep -q '^GET /site/login' "$out/requests.log" 2>/dev/null || failed+=("$run: the login page was never requested")
+  requests | grep -q '^GET /site/login' || failed+=("$run: the login page was never requested")
   [ -n "$login" ] || failed+=("$run: no login window")
   [ $shown -eq 1 ] || failed+=("$run: the login page did not paint (see $out/login-$run.png)")
   wm_class=$(sed -n 's/^StartupWMClass=//p' "$out"/files/usr/share/applications/*.desktop)

@@ -8,8 +8,10 @@
 #include <deque>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -211,8 +213,38 @@ std::string ThreadResponseText() {
 
 // WinInet keeps the response text per thread and HTTP requests run on a worker: the text
 // of the calling thread's last failed request, nullopt when the thread's own text applies
-// (FTP, which runs on the calling thread).
-thread_local std::optional<std::string> t_request_response;
+// (FTP, which runs on the calling thread). Kept in a table by thread id rather than in a
+// thread_local string: MinGW's thread exit now and then crashes running the destructor of a
+// thread_local (seen with the engine's own update thread).
+class RequestResponse {
+  public:
+    static void Set(std::optional<std::string> text) {
+        Table& table = Get();
+        std::lock_guard lock(table.mutex);
+        if (text)
+            table.texts[GetCurrentThreadId()] = std::move(*text);
+        else
+            table.texts.erase(GetCurrentThreadId());
+    }
+    static std::optional<std::string> Current() {
+        Table& table = Get();
+        std::lock_guard lock(table.mutex);
+        const auto it = table.texts.find(GetCurrentThreadId());
+        if (it == table.texts.end())
+            return std::nullopt;
+        return it->second;
+    }
+
+  private:
+    struct Table {
+        std::mutex mutex;
+        std::map<DWORD, std::string> texts;
+    };
+    static Table& Get() {
+        static Table* table = new Table;  // lives as long as the process, like the threads
+        return *table;
+    }
+};
 
 // A request and the connection it was opened on.
 struct Exchange {
@@ -302,7 +334,7 @@ class Worker {
             std::unique_lock lock(worker->mutex_);
             if (worker->finished_.wait_for(lock, HeaderDeadline(worker->options_),
                                            [&] { return worker->done_; })) {
-                t_request_response = worker->response_text_;
+                RequestResponse::Set(worker->response_text_);
                 if (worker->result_.request == nullptr)
                     SetLastError(worker->error_);
                 return worker->result_;
@@ -310,7 +342,7 @@ class Worker {
             worker->abandoned_ = true;
             open.swap(worker->open_);
         }
-        t_request_response = std::string();
+        RequestResponse::Set(std::string());
         for (HINTERNET h : open)
             InternetCloseHandle(h);
         SetLastError(kInetErrorTimeout);
@@ -520,11 +552,11 @@ class WinInetFtp final : public FtpConnection {
   public:
     explicit WinInetFtp(HINTERNET h) : h_(h) {}
     bool SetCurrentDirectory(const std::string& directory) override {
-        t_request_response.reset();
+        RequestResponse::Set(std::nullopt);
         return FtpSetCurrentDirectoryW(h_.get(), W(directory).c_str()) != FALSE;
     }
     std::optional<std::int64_t> FindFileSize(const std::string& name) override {
-        t_request_response.reset();
+        RequestResponse::Set(std::nullopt);
         WIN32_FIND_DATAW data{};
         HINTERNET find =
             FtpFindFirstFileW(h_.get(), W(name).c_str(), &data, INTERNET_FLAG_RELOAD, 0);
@@ -534,7 +566,7 @@ class WinInetFtp final : public FtpConnection {
         return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
     std::unique_ptr<InternetRequest> OpenFile(const std::string& name) override {
-        t_request_response.reset();
+        RequestResponse::Set(std::nullopt);
         HINTERNET file = FtpOpenFileW(h_.get(), W(name).c_str(), GENERIC_READ,
                                       FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0);
         if (file == nullptr)
@@ -653,7 +685,7 @@ class WinInetSession final : public InternetSession {
     std::unique_ptr<FtpConnection> ConnectFtp(const std::string& host, std::uint16_t port,
                                               const std::string& user, const std::string& password,
                                               bool passive) override {
-        t_request_response.reset();
+        RequestResponse::Set(std::nullopt);
         const std::wstring wuser = W(user), wpassword = W(password);
         HINTERNET connection = InternetConnectW(
             h_.get(), W(host).c_str(), port, user.empty() ? nullptr : wuser.c_str(),
@@ -724,7 +756,8 @@ class WinInetPlatform final : public InternetPlatform {
         return U(buffer, len);
     }
     std::string LastResponseText() override {
-        return t_request_response ? *t_request_response : ThreadResponseText();
+        const std::optional<std::string> text = RequestResponse::Current();
+        return text ? *text : ThreadResponseText();
     }
 };
 
