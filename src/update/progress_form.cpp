@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/file_system.h"
 #include "ui/controls.h"
 
 namespace kelvra::update {
@@ -16,12 +17,6 @@ ui::FormDefinition ProgressDefinition() {
     d.icons = {false, false, false};
     d.position = ui::FormPosition::ScreenCenter;
     return d;
-}
-
-// The part after the last "\" or "/".
-std::string FilePart(const std::string& path) {
-    const std::size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 }  // namespace
@@ -43,7 +38,7 @@ void TProgressForm::ShowProgress(const std::string& file, std::int64_t pos, std:
     std::int64_t scale = size > kMax ? size / kMax + 1 : 1;
     bar_->SetRange(0, static_cast<int>(std::max<std::int64_t>(size, 0) / scale));
     bar_->SetPosition(static_cast<int>(std::clamp<std::int64_t>(pos, 0, kMax * scale) / scale));
-    label_->SetCaption("Downloading: " + FilePart(file));
+    label_->SetCaption("Downloading: " + platform::FileNameOf(file, '\\'));
 }
 
 }  // namespace kelvra::update

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/app_identity.h"
+#include "platform/file_system.h"
 #include "ui/controls.h"
 #include "updater/updater_engine.h"
 
@@ -21,11 +22,6 @@ ui::FormDefinition WindowDefinition() {
     d.icons = {false, false, false};  // Cancel is the one way out
     d.position = ui::FormPosition::ScreenCenter;
     return d;
-}
-
-std::string FilePart(const std::string& path) {
-    const std::size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 }  // namespace
@@ -64,7 +60,7 @@ void UpdaterWindow::ShowProgress(const std::string& file, std::int64_t pos, std:
     const std::int64_t scale = size > kMax ? size / kMax + 1 : 1;
     bar_->SetRange(0, static_cast<int>(std::max<std::int64_t>(size, 0) / scale));
     bar_->SetPosition(static_cast<int>(std::clamp<std::int64_t>(pos, 0, kMax * scale) / scale));
-    file_->SetCaption("正在下载：" + FilePart(file));
+    file_->SetCaption("正在下载：" + platform::FileNameOf(file, '\\'));
 }
 
 void UpdaterWindow::ShowHandOff() {
