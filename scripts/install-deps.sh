@@ -14,7 +14,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   mingw-w64-i686-dev libwine-dev
   wine wine32:i386 wine64 fonts-wine fonts-wqy-microhei
-  xdotool openbox
+  xdotool openbox python3
   locales
   nsis librsvg2-bin icoutils desktop-file-utils appstream lintian debootstrap gpg apt-utils
   libxcb1-dev libglib2.0-bin dbus-daemon glib-networking gsettings-desktop-schemas
