@@ -73,17 +73,17 @@ if [ ! -f "$WINEPREFIX/.kelvra-ready" ]; then
   touch "$WINEPREFIX/.kelvra-ready"
 fi
 # Windows links its UI fonts to a CJK font, so Chinese captions draw in Tahoma's place; the
-# prefix has none of its own. Debian's WenQuanYi Micro Hei goes into its font folder and is
-# linked from the fonts the windows and dialogs use.
+# prefix has none of its own. Wine links Tahoma and the dialog fonts to SimSun (among others)
+# under every code page, but rewrites the link lists of the registry whenever a process runs
+# under another code page than the last one, so links set there do not last. Debian's
+# WenQuanYi Micro Hei therefore goes into the font folder and stands in for SimSun through
+# Wine's font replacements, which no code page change touches.
 cjk_font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc
-if [ ! -f "$WINEPREFIX/.kelvra-cjk-font" ] && [ -f "$cjk_font" ]; then
+if [ ! -f "$WINEPREFIX/.kelvra-cjk-replacement" ] && [ -f "$cjk_font" ]; then
   ln -sf "$cjk_font" "$WINEPREFIX/drive_c/windows/Fonts/wqy-microhei.ttc"
-  for face in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI"; do
-    "${norandom[@]}" "$loader" reg add \
-      'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
-  done
-  touch "$WINEPREFIX/.kelvra-cjk-font"
+  "${norandom[@]}" "$loader" reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+    /v SimSun /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  touch "$WINEPREFIX/.kelvra-cjk-replacement"
 fi
 # A persistent server makes every later test process start fast.
 (exec_detached "$server" -p >/dev/null 2>&1 </dev/null) || true

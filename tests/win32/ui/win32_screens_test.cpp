@@ -117,6 +117,35 @@ void CheckScreens() {
     EXPECT_GT(strip_pixels, width * ui::win32::kTitleStripHeight / 2);
 }
 
+// The forms' font draws Chinese text, through the font Windows links to it: two different
+// characters do not come out as the same box.
+TEST(Win32Screens, ChineseTextDrawsAsGlyphs) {
+    ui::win32::Win32Ui ui;
+    HDC screen = GetDC(nullptr);
+    auto draw = [&](const wchar_t* text) {
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, 24, 24);
+        HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+        HGDIOBJ old_font = SelectObject(dc, ui.Font());
+        RECT all{0, 0, 24, 24};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        TextOutW(dc, 2, 2, text, 1);
+        std::vector<COLORREF> pixels;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 24; ++x)
+                pixels.push_back(GetPixel(dc, x, y));
+        SelectObject(dc, old_font);
+        SelectObject(dc, old_bitmap);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        return pixels;
+    };
+    const auto teach = draw(L"教");
+    const auto learn = draw(L"学");
+    ReleaseDC(nullptr, screen);
+    EXPECT_NE(teach, learn);
+}
+
 TEST(Win32Screens, WindowsAsSeenOnAVirtualDesktop) {
     if (std::getenv(kInDesktop) != nullptr) {
         CheckScreens();
