@@ -21,6 +21,9 @@ class FileSystem {
     virtual std::string ReadFile(std::string_view path) const = 0;
     // Writes a temporary file in the same folder, then replaces path with it, so path is
     // either the old file or the complete new one. Throws OsError; no temporary file stays.
+    // In a folder that takes no new file an existing file is rewritten in place, its new
+    // content kept whole in the temporary folder meanwhile: a rewrite cut short is finished
+    // by the next ReadFile or ReplaceAtomically of the file.
     virtual void ReplaceAtomically(std::string_view path, std::string_view bytes) = 0;
     // Appends bytes, creating the file when missing. Throws OsError.
     virtual void AppendFile(std::string_view path, std::string_view bytes) = 0;

@@ -11,9 +11,13 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/posix/rewrite_in_place_posix.h"
 
 namespace kelvra::platform {
 namespace {
+
+using posix::RewriteInPlace;
+using posix::WriteAll;
 
 [[noreturn]] void ThrowErrno(const std::string& what, int err) {
     throw OsError(what + ". " + std::strerror(err), static_cast<std::uint32_t>(err));
@@ -43,31 +47,6 @@ bool StatIs(std::string_view path, mode_t kind) {
     if (::stat(std::string(path).c_str(), &st) != 0)
         return false;
     return (st.st_mode & S_IFMT) == kind;
-}
-
-// Writes all bytes to fd; returns errno or 0.
-int WriteAll(int fd, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
-// Writes bytes over an existing file (truncating it); false when it cannot be opened or
-// written.
-bool RewriteInPlace(const std::string& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = WriteAll(fd, bytes) == 0 && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
 }
 
 // The temporary file of a replacement: path + ".saving." + six letters or digits (mkstemp).
@@ -138,6 +117,9 @@ class PosixFileSystem final : public FileSystem {
 
     std::string ReadFile(std::string_view path) const override {
         const std::string p(path);
+        // A rewrite in place that was cut short is finished first, so the content read is
+        // whole.
+        posix::FinishInterruptedRewrite(p);
         const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             ThrowErrno("Cannot open file \"" + p + "\"", errno);
@@ -163,6 +145,8 @@ class PosixFileSystem final : public FileSystem {
     void ReplaceAtomically(std::string_view path, std::string_view bytes) override {
         // A symbolic link stays: the new file replaces the file the link points to.
         const std::string p = LinkTarget(std::string(path));
+        // Finished first, or its kept copy would later be written over this save's content.
+        posix::FinishInterruptedRewrite(p);
         std::string temp;
         const int fd = CreateLockedTemporary(temp, p);
         if (fd < 0) {

@@ -9,13 +9,16 @@
 
 #include "platform/error.h"
 #include "platform/file_system.h"
+#include "platform/win32/rewrite_in_place_win32.h"
 #include "platform/win32/wide.h"
 
 namespace kelvra::platform {
 namespace {
 
+using win32::RewriteInPlace;
 using win32::ThrowWin32;
 using win32::Widen;
+using win32::WriteAll;
 
 // The attributes of what path names, links followed: a symbolic link or junction answers
 // for its target, and one whose target is gone does not exist.
@@ -32,55 +35,6 @@ DWORD Attributes(std::string_view path) {
     const BOOL ok = GetFileInformationByHandle(h, &info);
     CloseHandle(h);
     return ok ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
-}
-
-bool WriteAll(HANDLE h, std::string_view bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
-        DWORD written = 0;
-        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr))
-            return false;
-        done += written;
-    }
-    return true;
-}
-
-// The folder for a save's own copy of the new content: the user's temporary folder.
-std::wstring TemporaryFolder() {
-    wchar_t buffer[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
-    return n > 0 && n <= MAX_PATH ? std::wstring(buffer, n) : std::wstring();
-}
-
-// Writes bytes over an existing file whose folder takes no new file; false when it cannot be
-// opened or written. The new content is first written whole to a file of the temporary
-// folder (so a full disk or a failing write stops the save before the file is touched),
-// then written over the old content from the start without truncating: the file never gets
-// shorter than the old content while this runs, and takes the new length only at the end.
-bool RewriteInPlace(const std::wstring& path, std::string_view bytes) {
-    wchar_t copy_name[MAX_PATH + 1] = {};
-    const std::wstring folder = TemporaryFolder();
-    if (folder.empty() || GetTempFileNameW(folder.c_str(), L"kel", 0, copy_name) == 0)
-        return false;
-    HANDLE copy = CreateFileW(copy_name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (copy == INVALID_HANDLE_VALUE) {
-        DeleteFileW(copy_name);
-        return false;
-    }
-    bool ok = WriteAll(copy, bytes) && FlushFileBuffers(copy);
-    if (ok) {
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        ok = h != INVALID_HANDLE_VALUE;
-        if (ok) {
-            ok = WriteAll(h, bytes) && SetEndOfFile(h) && FlushFileBuffers(h);
-            CloseHandle(h);
-        }
-    }
-    CloseHandle(copy);  // deletes it
-    return ok;
 }
 
 // The file a symbolic link (or a chain of them) ends at, so a save replaces the file and
@@ -294,6 +248,9 @@ class Win32FileSystem final : public FileSystem {
 
     std::string ReadFile(std::string_view path) const override {
         const std::string p(path);
+        // A rewrite in place that was cut short is finished first, so the content read is
+        // whole.
+        win32::FinishInterruptedRewrite(LinkTarget(FullPath(Widen(p))));
         // Delete access shared too: a save that has just renamed its new file over this one
         // still holds it open with delete access for a moment.
         HANDLE h = CreateFileW(Widen(p).c_str(), GENERIC_READ,
@@ -324,6 +281,9 @@ class Win32FileSystem final : public FileSystem {
         const DWORD old_attributes = GetFileAttributesW(target.c_str());
         const bool exists = old_attributes != INVALID_FILE_ATTRIBUTES &&
                             !(old_attributes & FILE_ATTRIBUTE_DIRECTORY);
+        // Finished first, or its kept copy would later be written over this save's content.
+        if (exists)
+            win32::FinishInterruptedRewrite(target);
         std::wstring temp;
         HANDLE h = INVALID_HANDLE_VALUE;
         // A unique name in the same folder, so the final move is a rename on one volume.
