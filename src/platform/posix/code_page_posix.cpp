@@ -85,10 +85,15 @@ class IconvCodePage final : public CodePage {
     }
 
     std::u16string ToUtf16(std::string_view bytes) const override {
-        if (ascii_identity_ && std::all_of(bytes.begin(), bytes.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x80;
-            }))
-            return std::u16string(bytes.begin(), bytes.end());
+        if (ascii_identity_) {
+            // ASCII text is widened in one pass; the first other byte leaves it to iconv.
+            std::u16string wide(bytes.size(), u'\0');
+            std::size_t i = 0;
+            for (; i < bytes.size() && static_cast<signed char>(bytes[i]) >= 0; ++i)
+                wide[i] = static_cast<char16_t>(bytes[i]);
+            if (i == bytes.size())
+                return wide;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         if (from_ == reinterpret_cast<iconv_t>(-1))
             return text::Utf8ToUtf16(bytes);
