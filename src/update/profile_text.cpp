@@ -78,11 +78,20 @@ ProfileText::ProfileText(std::string_view bytes) : text_(DecodeStoredText(bytes)
         const char16_t stop = last_lf != npos && pos <= last_lf ? u'\n' : u'\r';
         // One pass over the line: its end, its first "=" and its first NUL.
         std::size_t end = pos, eq = npos, nul = npos;
-        for (; end < text.size() && text[end] != stop; ++end) {
-            if (text[end] == u'=' && eq == npos)
-                eq = end;
-            else if (text[end] == u'\0' && nul == npos)
+        for (; end < text.size(); ++end) {
+            // Letters and most other characters lie above "=", the line ends and NUL below:
+            // one comparison passes them.
+            const char16_t c = text[end];
+            if (c > u'=')
+                continue;
+            if (c == stop)
+                break;
+            if (c == u'=') {
+                if (eq == npos)
+                    eq = end;
+            } else if (c == u'\0' && nul == npos) {
                 nul = end;
+            }
         }
         const std::u16string_view raw = text.substr(pos, end - pos);
         const std::u16string_view line = TrimBlanks(raw);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <mutex>
 
@@ -13,6 +15,21 @@
 
 namespace kelvra::platform {
 namespace {
+
+// True when no byte has its top bit set; looked at eight bytes at a time.
+bool IsAscii(std::string_view bytes) {
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes.data() + i, sizeof word);
+        if ((word & 0x8080808080808080u) != 0)
+            return false;
+    }
+    for (; i < bytes.size(); ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80)
+            return false;
+    return true;
+}
 
 // Converts in_bytes with cd; on an input sequence it cannot take, calls on_bad(in, left)
 // which returns how many input bytes to skip and appends its replacement to out.
@@ -85,10 +102,13 @@ class IconvCodePage final : public CodePage {
     }
 
     std::u16string ToUtf16(std::string_view bytes) const override {
-        if (ascii_identity_ && std::all_of(bytes.begin(), bytes.end(), [](char c) {
-                return static_cast<unsigned char>(c) < 0x80;
-            }))
-            return std::u16string(bytes.begin(), bytes.end());
+        if (ascii_identity_ && IsAscii(bytes)) {
+            std::u16string wide(bytes.size(), u'\0');
+            char16_t* out = wide.data();
+            for (const char c : bytes)
+                *out++ = static_cast<char16_t>(c);
+            return wide;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         if (from_ == reinterpret_cast<iconv_t>(-1))
             return text::Utf8ToUtf16(bytes);

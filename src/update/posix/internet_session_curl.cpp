@@ -113,7 +113,7 @@ class CurlTransfer {
         }
         if (done_ && result_ != CURLE_OK) {
             t_last_error = MapCurlError(result_);
-            t_last_response = error_buffer_;
+            t_last_response = ResponseText();
             return false;
         }
         return true;
@@ -166,6 +166,8 @@ class CurlTransfer {
     }
 
     char* error_buffer() { return error_buffer_; }
+    // The server's answer for a refusal: its last response line, else libcurl's text.
+    std::string ResponseText() const { return last_line_.empty() ? error_buffer_ : last_line_; }
 
   private:
     // One turn of the multi handle: wait briefly for the socket, then perform.
@@ -212,6 +214,8 @@ class CurlTransfer {
     static size_t OnHeader(char* data, size_t size, size_t count, void* self_ptr) {
         auto* self = static_cast<CurlTransfer*>(self_ptr);
         const std::string line(data, size * count);
+        // An FTP server's answers arrive here too; the last one explains a refusal.
+        self->last_line_ = line.substr(0, line.find_last_not_of("\r\n") + 1);
         if (line.rfind("HTTP/", 0) == 0) {
             self->status_line_seen_ = true;
             self->informational_ = line.size() > 9 && line[9] == '1';
@@ -242,6 +246,7 @@ class CurlTransfer {
     bool failed_ = false;
     CURLcode result_ = CURLE_OK;
     std::string buffer_;
+    std::string last_line_;
     std::size_t offset_ = 0;
     int receive_timeout_ms_ = kDefaultReceiveTimeoutMs;
     int connect_timeout_ms_ = kDefaultConnectTimeoutMs;
@@ -414,7 +419,7 @@ class CurlFtp final : public FtpConnection {
         const CURLcode code = Curl().easy_perform(t.easy());
         if (code != CURLE_OK) {
             t_last_error = MapCurlError(code);
-            t_last_response = t.error_buffer();
+            t_last_response = t.ResponseText();
             return false;
         }
         return true;

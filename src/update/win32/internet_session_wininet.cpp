@@ -208,7 +208,8 @@ std::string ThreadResponseText() {
     length = static_cast<DWORD>(buffer.size());
     if (!InternetGetLastResponseInfoW(&error, buffer.data(), &length))
         return {};
-    return U(buffer.data(), length);
+    // The length given back may count the terminating NUL (Wine's does).
+    return U(buffer.data(), wcsnlen(buffer.data(), length));
 }
 
 // WinInet keeps the response text per thread and HTTP requests run on a worker: the text

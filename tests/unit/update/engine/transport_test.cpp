@@ -541,5 +541,22 @@ TEST_F(EngineTest, FtpFetchFromLoopbackServer) {
     EXPECT_EQ(std::count(ids.begin(), ids.end(), 915), 0);
 }
 
+// A refusal from the server (12003) is reported with the server's own answer, taken on the
+// thread that made the request: here the engine runs on a thread of its own.
+TEST_F(EngineTest, ServersRefusalTextReachesTheReportFromTheRequestingThread) {
+    LoopbackFtpServer ftp;  // holds no files: RETR is answered "550 not found"
+    auto engine = MakeEngine("ftp://127.0.0.1/update.inf");
+    engine->UpdateType = update::TUpdateType::ftpUpdate;
+    engine->Host = "127.0.0.1";
+    engine->Port = static_cast<std::uint16_t>(ftp.port());
+    engine->FTPPassive = true;
+    bool answer = true;
+    std::thread([&] { answer = engine->NewVersionAvailable(false); }).join();
+    EXPECT_FALSE(answer);
+    EXPECT_NE(LogText().find("[976] System error : 550 not found (Status:1) (Error:12003)"),
+              std::string::npos)
+        << LogText();
+}
+
 }  // namespace
 }  // namespace kelvra::test
