@@ -16,7 +16,7 @@ next_version=$(sed -n 's/^KELVRA_VERSION:[A-Z]*=//p' "$next/CMakeCache.txt")
 work=$(mktemp -d)
 server=
 cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT

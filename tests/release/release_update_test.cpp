@@ -28,6 +28,9 @@ constexpr auto kRunDeadline = 120s;
 constexpr auto kUpdateDeadline = 600s;
 const std::wstring kUninstallKey =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KelvraEdu";
+const std::wstring kClsid = L"{B5BDEB81-41E0-485B-B52F-78E07C10CED1}";
+const std::wstring kClassKey = L"CLSID\\" + kClsid;
+const std::wstring kProgIdKey = L"KelvraeduApp.TKelvraAppToIe";
 const std::string kUpdateQuestion = "发现软件新的版本，是否退出当前运行程序升级？";
 
 std::string Env(const char* name) {
@@ -49,6 +52,16 @@ std::wstring Text(HKEY root, const std::wstring& key, const wchar_t* value) {
     DWORD size = sizeof buf;
     if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
         return L"<missing>";
+    return buf;
+}
+
+// The server file name the client registers: its short form when the path has a space.
+std::wstring ServerName(const std::string& exe) {
+    std::wstring path = Widen(exe);
+    wchar_t buf[MAX_PATH] = {};
+    if (path.find(L' ') == std::wstring::npos ||
+        GetShortPathNameW(path.c_str(), buf, MAX_PATH) == 0)
+        return path;
     return buf;
 }
 
@@ -134,19 +147,28 @@ bool CloseClient(DWORD pid) {
     return ended;
 }
 
-// What a script client reads from the automation object; the client COM started for it
-// ends once the script released the object.
+// What a script client reads from the automation object ("error <number> <text>" when it
+// cannot create it); the client COM started for it ends once the script let go of it.
 std::string ScriptClientReads() {
     TempDir scratch;
     const std::string script = scratch.File("app.vbs");
     const std::string answer = scratch.File("answer.txt");
     WriteBytes(script,
-               "Set app = CreateObject(\"KelvraeduApp.TKelvraAppToIe\")\r\n"
+               "On Error Resume Next\r\n"
                "Set out = CreateObject(\"Scripting.FileSystemObject\")"
                ".CreateTextFile(WScript.Arguments.Item(0), True)\r\n"
-               "out.Write app.GetKelvraApp\r\n"
+               "Set app = CreateObject(\"KelvraeduApp.TKelvraAppToIe\")\r\n"
+               "If Err.Number = 0 Then text = app.GetKelvraApp\r\n"
+               "If Err.Number <> 0 Then text = \"error \" & Hex(Err.Number) & \" \" & "
+               "Err.Description\r\n"
+               "Set app = Nothing\r\n"
+               "out.Write text\r\n"
                "out.Close\r\n");
-    const int code = RunToEnd("cscript.exe", {"//nologo", script, answer});
+    // The client COM starts inherits this: no update host, its boxes answered from a script.
+    ChildProcess cscript("cscript.exe", {"//nologo", script, answer},
+                         {"KELVRA_DEMO_UPDATE_HOST=127.0.0.1:1",
+                          "KELVRA_DIALOG_SCRIPT=" + scratch.File("dialogs.txt")});
+    const int code = cscript.Wait(kRunDeadline).value_or(-1);
     std::string read =
         PathExists(answer) ? ReadBytes(answer) : "<no answer, exit " + std::to_string(code) + ">";
     if (!WaitUntil([] { return !ClientRunning(); }, 30s))
@@ -166,7 +188,7 @@ struct Install {
     std::vector<std::string> setup_args;
     const KNOWNFOLDERID* program_files;
     const char* below;
-    HKEY hive;
+    HKEY hive;  // of the uninstall entry and of the automation class's registration
 };
 
 class ReleaseUpdate : public testing::TestWithParam<Install> {};
@@ -219,15 +241,18 @@ TEST_P(ReleaseUpdate, InstalledClientUpdatesToTheServedVersionAndKeepsSettingsAn
         // The client ends once it started the updater.
         ASSERT_TRUE(client.Wait(kRunDeadline).has_value()) << ReadBytes(dialogs);
     }
-    // The restart program starts the new client, which shows its login window.
+    // The restart program starts the new client, which shows its login window, checks again,
+    // finds nothing newer and asks nothing: the question came once.
     DWORD restarted = 0;
-    const bool updated =
-        WaitUntil([&] { return FileVersion(exe) == next && (restarted = LoginProcess()) != 0; },
-                  kUpdateDeadline);
-    const std::string log = PathExists(folders.log()) ? ReadBytes(folders.log()) : "<no log>";
-    EXPECT_TRUE(updated) << "version " << FileVersion(exe) << "\n" << log;
-    // It checks again, finds nothing newer and asks nothing: the question came once.
-    Sleep(5000);
+    auto log = [&] { return PathExists(folders.log()) ? ReadBytes(folders.log()) : "<no log>"; };
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return (restarted = LoginProcess()) != 0 &&
+                   log().find("[930] No new version found") != std::string::npos;
+        },
+        kUpdateDeadline))
+        << "version " << FileVersion(exe) << "\n"
+        << log();
     EXPECT_EQ(Count(ReadBytes(dialogs), kUpdateQuestion), 1) << ReadBytes(dialogs);
     if (restarted != 0) {
         EXPECT_TRUE(CloseClient(restarted));
@@ -236,17 +261,30 @@ TEST_P(ReleaseUpdate, InstalledClientUpdatesToTheServedVersionAndKeepsSettingsAn
     EXPECT_EQ(FileVersion(exe), next);
     EXPECT_EQ(Text(install.hive, kUninstallKey, L"DisplayVersion"), Widen(next));
     EXPECT_EQ(PathExists(settings) ? ReadBytes(settings) : "<gone>", kept);
-    EXPECT_EQ(ScriptClientReads(), "kelvraeduapp");
-    // The procedure, in its order: start, the signed control file's version, the client's
-    // components handed to the restart program, the end.
+    // The class registration still names the installed client. Wine does not merge the user's
+    // classes into HKEY_CLASSES_ROOT (Windows does), so a per-user class reaches no script
+    // client here: the run says so instead of reading the object.
+    EXPECT_EQ(Text(install.hive, L"Software\\Classes\\" + kClassKey + L"\\LocalServer32", nullptr),
+              ServerName(exe));
+    if (Text(HKEY_CLASSES_ROOT, kProgIdKey + L"\\Clsid", nullptr) == kClsid) {
+        EXPECT_EQ(ScriptClientReads(), "kelvraeduapp");
+    } else {
+        std::cout << "[ NOTE     ] " << install.name
+                  << ": the class is not in HKEY_CLASSES_ROOT here; no script client can create it"
+                  << std::endl;
+    }
+    // The procedure, in its order: the update from the signed control file, the components
+    // handed to the restart program, moved and started, and the new client finding nothing newer.
     std::size_t at = 0;
     for (const std::string& line : std::vector<std::string>{
              "[968] Start update", "[926] Update control file found",
-             "[963] Start update process with version : " + next,
-             "[962] Found application component", "[948] Finished processing update control file",
-             "[959] Restart app in directory"}) {
-        at = log.find(line, at);
-        EXPECT_NE(at, std::string::npos) << line << " missing in order in\n" << log;
+             "[962] Found application component : kelvraedu.exe",
+             "[948] Finished processing update control file",
+             "[959] Restart app in directory : " + folder, "kusetup: Moved",
+             "kusetup: Started " + exe, "kelvraedu.exe:" + next + " with " + next,
+             "[930] No new version found"}) {
+        at = log().find(line, at);
+        EXPECT_NE(at, std::string::npos) << line << " missing in order in\n" << log();
         if (at == std::string::npos)
             break;
     }
