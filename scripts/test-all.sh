@@ -65,6 +65,20 @@ if [[ $tested == *" win32 "* && $tested == *" win64 "* ]]; then
   fi
 fi
 
+# The shipping 32-bit build updates itself: its setup program installs the client per user
+# and for all users, and each install takes the next version (only its client and updater are
+# built, into build/win32-next), published with the host's kelvra-publish and served on loopback.
+if [[ $tested == *" win32 "* && $tested == *" linux "* ]]; then
+  echo "=== win32: update to the next version"
+  win_version=$(sed -n 's/^KELVRA_VERSION:[A-Z]*=//p' build/win32/CMakeCache.txt)
+  if ! cmake --preset win32 -B build/win32-next \
+         -DKELVRA_VERSION="${win_version%.*}.$((${win_version##*.} + 1))" >/dev/null ||
+     ! cmake --build build/win32-next -j "$jobs" --target kelvraedu updater >/dev/null ||
+     ! bash tests/release/release_update.sh build/win32 build/win32-next build/linux; then
+    failed+=("win32 (update to the next version)")
+  fi
+fi
+
 # The Linux package: its validators, then an install into a fresh Debian 12 root (debootstrap
 # and chroot need root rights).
 if [[ " ${KELVRA_PRESETS:-$default_presets} " == *" linux "* ]]; then
