@@ -28,17 +28,27 @@ void CloseSocket(Socket s) {
 constexpr int kSendFlags = MSG_NOSIGNAL;
 #endif
 
-// Reads until the blank line that ends the request headers (the benchmark sends GETs only).
-bool ReadRequest(Socket s) {
+// Reads until the blank line that ends the request headers (the benchmarks send GETs only);
+// returns the request's path, empty when the request was cut short.
+std::string ReadRequest(Socket s) {
     std::string seen;
     char block[4096];
     while (seen.find("\r\n\r\n") == std::string::npos) {
         const int n = recv(s, block, sizeof block, 0);
         if (n <= 0)
-            return false;
+            return {};
         seen.append(block, static_cast<std::size_t>(n));
     }
-    return true;
+    const std::size_t start = seen.find(' ');
+    const std::size_t end = seen.find(' ', start + 1);
+    if (start == std::string::npos || end == std::string::npos)
+        return {};
+    return seen.substr(start + 1, end - start - 1);
+}
+
+std::string Response(const std::string& status, const std::string& body) {
+    return "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
 }
 
 void SendAll(Socket s, const std::string& data) {
@@ -53,9 +63,18 @@ void SendAll(Socket s, const std::string& data) {
 
 }  // namespace
 
-BenchHttpServer::BenchHttpServer(std::string body)
-    : response_("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: " +
-                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body) {
+BenchHttpServer::BenchHttpServer(std::string body) {
+    responses_[""] = Response("200 OK", body);
+    Start(0);
+}
+
+BenchHttpServer::BenchHttpServer(const std::map<std::string, std::string>& files, int port) {
+    for (const auto& [path, body] : files)
+        responses_[path] = Response("200 OK", body);
+    Start(port);
+}
+
+void BenchHttpServer::Start(int port) {
 #ifdef _WIN32
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
@@ -66,6 +85,7 @@ BenchHttpServer::BenchHttpServer(std::string body)
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
     socklen_t len = sizeof(addr);
     if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
         listen(s, 16) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
@@ -105,8 +125,14 @@ void BenchHttpServer::Run() {
         const Socket client = static_cast<Socket>(accept(listener_, nullptr, nullptr));
         if (client < 0)
             continue;
-        if (ReadRequest(client))
-            SendAll(client, response_);
+        const std::string path = ReadRequest(client);
+        if (!path.empty()) {
+            auto found = responses_.find(path);
+            if (found == responses_.end())
+                found = responses_.find("");
+            SendAll(client, found != responses_.end() ? found->second
+                                                      : Response("404 Not Found", "not found"));
+        }
         CloseSocket(client);
     }
 }

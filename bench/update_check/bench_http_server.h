@@ -1,10 +1,11 @@
-// A lean HTTP server on 127.0.0.1 for the benchmark: one file, one response per connection,
-// served from a thread. It reads a request in whole blocks and answers with one send, so
-// that its own cost stays small next to the two clients being compared.
+// A lean HTTP server on 127.0.0.1 for the benchmarks: files by path (or one file for every
+// path), one response per connection, served from a thread. It reads a request in whole blocks and
+// answers with one send, so that its own cost stays small next to the two clients being compared.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -12,7 +13,10 @@ namespace kelvra::bench {
 
 class BenchHttpServer {
   public:
+    // Serves body for every path.
     explicit BenchHttpServer(std::string body);
+    // Serves each file at its path ("/folder/name"), 404 for any other; port 0 picks one.
+    explicit BenchHttpServer(const std::map<std::string, std::string>& files, int port = 0);
     ~BenchHttpServer();
     BenchHttpServer(const BenchHttpServer&) = delete;
     BenchHttpServer& operator=(const BenchHttpServer&) = delete;
@@ -22,9 +26,10 @@ class BenchHttpServer {
     std::string Url(const std::string& path) const;
 
   private:
+    void Start(int port);
     void Run();
 
-    std::string response_;
+    std::map<std::string, std::string> responses_;  // by path; "" answers every path
     std::intptr_t listener_ = -1;
     int port_ = 0;
     bool winsock_started_ = false;  // Windows only

@@ -1,7 +1,9 @@
 #include "update/carried_programs.h"
 
+#include "platform/error.h"
 #include "platform/file_system.h"
 #include "update/cab_extract.h"
+#include "update/local_files.h"
 #include "update/restart_handoff.h"
 
 namespace kelvra::update {
@@ -19,9 +21,35 @@ std::string InDir(const platform::FileSystem& files, const std::string& dir,
 }  // namespace
 
 std::string ExtractUpdater(platform::FileSystem& files, const std::string& win_temp_dir) {
-    std::string packed = InDir(files, win_temp_dir, kRestartProgramPacked);
-    files.ReplaceAtomically(packed, CarriedProgram(kUpdaterResource));
-    std::string program = ExpandLZFile(packed);
+    // The packed file must keep its name, from which the expanded one is made. Nothing is
+    // flushed to the disk: the files are this run's own and are gone after the update.
+    const std::string folder = InDir(files, win_temp_dir, "kusetup.tmp");
+    if (!files.DirectoryExists(folder))
+        files.MakeDirectory(folder);  // throws OsError when win_temp_dir is missing
+    OutputFile out = OutputFile::CreateUnique(folder, "KUPD");
+    try {
+        const std::string bytes = CarriedProgram(kUpdaterResource);
+        out.Write(bytes.data(), bytes.size());
+        out.Close();
+    } catch (...) {
+        out.Abandon();
+        DeleteLocalFile(out.path());
+        throw;
+    }
+    const std::string packed = InDir(files, folder, kRestartProgramPacked);
+    DeleteLocalFile(packed);
+    if (!RenameLocalFile(out.path(), packed)) {
+        DeleteLocalFile(out.path());
+        throw Error("Cannot write " + packed);
+    }
+    const std::string expanded = ExpandLZFile(packed);
+    const std::string program = InDir(files, win_temp_dir, kRestartProgram);
+    DeleteLocalFile(program);
+    const bool moved = RenameLocalFile(expanded, program);
+    DeleteLocalFile(expanded);
+    DeleteLocalFile(folder);  // empty by now: removed like a file
+    if (!moved)
+        throw Error("Cannot write " + program);
     MakeExecutable(program);
     return program;
 }

@@ -21,7 +21,8 @@ std::string CarriedProgram(const std::string& resource);
 // Marks a written program as executable (Linux); nothing on Windows.
 void MakeExecutable(const std::string& path);
 
-// Writes "UPD" to dir + "kusetup.ex_" (replacing it) and expands it beside itself.
+// Expands "UPD" to dir + "kusetup.exe" (replacing it), through a folder of its own: a
+// "kusetup.ex_" in dir is a release's component waiting to be moved into place, and stays.
 // Returns the path of "kusetup.exe". Errors propagate.
 std::string ExtractUpdater(platform::FileSystem& files, const std::string& win_temp_dir);
 

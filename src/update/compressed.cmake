@@ -6,6 +6,7 @@ if(WIN32)
 else()
     find_package(PkgConfig REQUIRED)
     pkg_check_modules(MSPACK REQUIRED IMPORTED_TARGET libmspack)
-    target_sources(kelvra_update PRIVATE ${CMAKE_CURRENT_LIST_DIR}/posix/cab_extract_posix.cpp)
+    target_sources(kelvra_update PRIVATE ${CMAKE_CURRENT_LIST_DIR}/posix/cab_extract_posix.cpp
+                                         ${CMAKE_CURRENT_LIST_DIR}/posix/mspack_buffered_system.cpp)
     target_link_libraries(kelvra_update PUBLIC PkgConfig::MSPACK)
 endif()

@@ -14,7 +14,9 @@
 namespace kelvra::update {
 namespace {
 
-constexpr std::size_t kReadBlock = 4096;
+// Downloads are read in blocks the size of the output file's buffer, so that every block
+// goes to the file in one write and progress is reported once per block.
+constexpr std::size_t kReadBlock = OutputFile::kBufferSize;
 constexpr std::size_t kCopyBlock = 32768;
 constexpr std::size_t kMaxErrorText = 1024;
 

@@ -103,8 +103,21 @@ bool UpdaterEngine::FetchControlFile(const std::string& address, const std::stri
         Refuse(std::move(refused->message), std::move(refused->log_line));
         return false;
     }
-    // The engine reads exactly the bytes that were verified.
-    files.ReplaceAtomically(path, bytes);
+    // The engine reads exactly the bytes that were verified, written afresh under a name
+    // of its own. A download of this run: nothing to flush to the disk first.
+    update::OutputFile out = update::OutputFile::CreateUnique(dir, "KUPD");
+    try {
+        out.Write(bytes.data(), bytes.size());
+        out.Close();
+    } catch (...) {
+        out.Abandon();
+        update::DeleteLocalFile(out.path());
+        throw;
+    }
+    if (!update::RenameLocalFile(out.path(), path)) {
+        update::DeleteLocalFile(out.path());
+        return false;
+    }
     return true;
 }
 

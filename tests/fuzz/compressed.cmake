@@ -7,6 +7,7 @@ foreach(reader cabinet szdd)
         SOURCES
             ${CMAKE_CURRENT_LIST_DIR}/fuzz_${reader}.cpp
             ${KELVRA_SRC}/update/posix/cab_extract_posix.cpp
+            ${KELVRA_SRC}/update/posix/mspack_buffered_system.cpp
             ${KELVRA_SRC}/update/cab_names.cpp)
     target_link_libraries(fuzz_${reader} PRIVATE PkgConfig::FUZZ_MSPACK)
 endforeach()

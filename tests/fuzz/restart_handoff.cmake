@@ -9,6 +9,7 @@ kelvra_fuzz_target(fuzz_restart_handoff TEST fuzz_restart_handoff_smoke SECONDS 
         ${KELVRA_SRC}/update/restart_handoff.cpp
         ${KELVRA_SRC}/update/cab_names.cpp
         ${KELVRA_SRC}/update/posix/cab_extract_posix.cpp
+        ${KELVRA_SRC}/update/posix/mspack_buffered_system.cpp
         ${KELVRA_SRC}/update/update_log.cpp
         ${KELVRA_SRC}/update/posix/documents_posix.cpp
         ${KELVRA_SRC}/update/update_date.cpp

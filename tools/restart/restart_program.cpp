@@ -49,8 +49,12 @@ bool AllParts(std::string_view path, Check check) {
 }
 
 // A component staged in the single-file compressed format is expanded in the staging folder
-// and placed under its expanded name; any other is moved as it is.
+// and placed under its expanded name; any other is moved as it is. So is the restart
+// program's own packed file, which the Linux client keeps packed beside it and which would
+// expand over this very program.
 bool PlaceComponent(const std::string& from, const std::string& to) {
+    if (platform::FileNameOf(from, PathSeparator()) == update::kRestartProgramPacked)
+        return MoveReplacing(from, to);
     static const char kMagic[] = "SZDD\x88\xF0\x27\x33";
     char head[sizeof kMagic - 1] = {};
     {

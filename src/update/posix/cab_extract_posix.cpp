@@ -11,6 +11,7 @@
 
 #include "platform/error.h"
 #include "update/cab_extract.h"
+#include "update/posix/mspack_buffered_system.h"
 
 namespace kelvra::update {
 namespace {
@@ -84,7 +85,8 @@ int ExtractCab(const std::string& cabinet, const std::string& target, const Cabi
 }
 
 std::string ExpandLZFile(const std::string& file) {
-    msszdd_decompressor* szdd = mspack_create_szdd_decompressor(nullptr);
+    BufferedMspackSystem io;
+    msszdd_decompressor* szdd = mspack_create_szdd_decompressor(io.get());
     if (szdd == nullptr)
         throw Error("Cannot expand " + file);
     msszddd_header* header = szdd->open(szdd, file.c_str());
@@ -116,7 +118,7 @@ std::string ExpandLZFile(const std::string& file) {
     int err = szdd->extract(szdd, header, out.c_str());
     szdd->close(szdd, header);
     mspack_destroy_szdd_decompressor(szdd);
-    if (err != MSPACK_ERR_OK) {
+    if (err != MSPACK_ERR_OK || io.write_failed()) {
         std::remove(out.c_str());
         throw Error("Cannot expand " + file);
     }

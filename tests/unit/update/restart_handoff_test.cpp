@@ -291,8 +291,13 @@ TEST(CarriedPrograms, WrittenOutAndExpanded) {
     EXPECT_FALSE(PathExists(dir.File("kusetup.ex_")));
     // The expanded restart program is the one built beside the tests.
     EXPECT_EQ(ReadBytes(updater), ReadBytes(test::TestProgram("kusetup")));
-    // Written again over an existing copy.
+    // Written again over an existing copy, beside a release's own packed restart program,
+    // which stays for the restart program to move into place.
+    test::WriteBytes(dir.File("kusetup.ex_"), "the release's restart program");
     EXPECT_EQ(ExtractUpdater(files, dir.path()), dir.File("kusetup.exe"));
+    EXPECT_EQ(ReadBytes(dir.File("kusetup.ex_")), "the release's restart program");
+    EXPECT_EQ(ReadBytes(updater), ReadBytes(test::TestProgram("kusetup")));
+    EXPECT_FALSE(PathExists(dir.File("kusetup.tmp")));
 
     std::string patcher = ExtractPatcher(files, dir.path());
     EXPECT_EQ(patcher, dir.File("patcher.exe"));

@@ -138,15 +138,16 @@ class UpdaterReleaseTest : public EngineTest {
     }
 
     // The signed release 2.1.5.0: the fixture program as the new client (single-file
-    // compressed), its version file, and a cabinet extracted into the download folder whose
-    // "a.txt" is a component too.
+    // compressed), its version file, a cabinet extracted into the download folder whose
+    // "a.txt" is a component too, and the packed restart program the Linux client keeps.
     Release GoodRelease() {
         Release r;
         const std::string packed = tools::SzddPackedName(kClient);
         r.files = {{packed, tools::SzddCompress(fixture_, kClient[sizeof kClient - 2]), ""},
                    {"version.txt", "v2\n", ""},
-                   {"release.cab", Cabinet("mszip.cab"), "compressed=1\r\ntargetdir={TMP}\r\n"}};
-        r.components = packed + " version.txt a.txt";
+                   {"release.cab", Cabinet("mszip.cab"), "compressed=1\r\ntargetdir={TMP}\r\n"},
+                   {"kusetup.ex_", ReadBytes(TestBinDir() + Separator() + "kusetup.ex_"), ""}};
+        r.components = packed + " version.txt a.txt kusetup.ex_";
         SignRelease(r, TestKeySeed());
         return r;
     }
@@ -305,6 +306,8 @@ TEST_F(UpdaterReleaseTest, SignedNewerReleaseIsInstalledByTheRestartProgram) {
         << Log().substr(log_before);
     EXPECT_EQ(ReadBytes(client_), fixture_);
     EXPECT_EQ(ReadBytes(app_dir_.File("a.txt")), "alpha");
+    EXPECT_EQ(ReadBytes(app_dir_.File("kusetup.ex_")),
+              ReadBytes(TestBinDir() + Separator() + "kusetup.ex_"));
     EXPECT_FALSE(PathExists(app_dir_.File(tools::SzddPackedName(kClient))));
     EXPECT_EQ(entry->Query("DisplayVersion")->TextValue(), "2.1.5.0");
     EXPECT_EQ(Log().find("Update refused", log_before), std::string::npos);
