@@ -150,13 +150,16 @@ client_reaches_login() {
   return 1
 }
 
-# Runs the updater as the client starts it (from its folder, no parameters) and waits until
-# the restart program has started the new client: 0 when it did within 120 s.
+# Runs the updater as the client starts it (from its folder, no parameters) until the
+# restart program has started the new client, or the updater has ended without handing over
+# (a folder that is new already has nothing to install): 0 when the folder is then all new.
 update_completes() {
   (cd "$app" && KELVRA_DIALOG_SCRIPT=$work/updater-dialogs.txt exec "$app/updater.exe") \
     >>"$work/updater.log" 2>&1 &
+  local updater=$!
   for _ in $(seq 1 1200); do
     [ -n "$(running "$app/kelvraedu")" ] && break
+    [ -z "$(folder_processes)" ] && ! kill -0 "$updater" 2>/dev/null && break
     sleep 0.1
   done
   [ "$(folder_state)" = new ]

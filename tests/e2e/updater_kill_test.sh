@@ -12,7 +12,7 @@ szdd_pack=$2
 keys=$(cd "$3" && pwd)
 work=$4
 kills=${5:-40}
-seed=${6:-$(date +%s)}
+seed=${6:-${KELVRA_KILL_SEED:-$(date +%s)}}
 rm -rf --one-file-system "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
@@ -31,6 +31,7 @@ echo "an uninterrupted update takes $full_ms ms"
 failures=0
 declare -A outcomes
 for i in $(seq 1 "$kills"); do
+  began=$SECONDS
   install_old
   : >"$work/updater-dialogs.txt"
   (cd "$app" && KELVRA_DIALOG_SCRIPT=$work/updater-dialogs.txt exec "$app/updater.exe") \
@@ -38,17 +39,19 @@ for i in $(seq 1 "$kills"); do
   if ((i % 2)); then
     moment="updater +$((delay = RANDOM % (full_ms + 1))) ms"
   else
-    # The restart program's run is short: wait for it, then kill within its first 300 ms.
+    # The restart program's run is short: wait for it, then kill within its first 150 ms.
     for _ in $(seq 1 2400); do
       [ -n "$(running "$TMPDIR/kusetup.exe")$(running "$app/kelvraedu")" ] && break
       sleep 0.005
     done
-    moment="restart program +$((delay = RANDOM % 300)) ms"
+    moment="restart program +$((delay = RANDOM % 150)) ms"
   fi
   sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
   end_folder_processes
   state=$(folder_state)
-  outcomes[$state]=$((${outcomes[$state]:-0} + 1))
+  outcome=$state
+  [ -n "$(find "$app" -name '*.kunew')" ] && outcome="$state with prepared files"
+  outcomes[$outcome]=$((${outcomes[$outcome]:-0} + 1))
   problem=
   if [ "$state" != old ] && [ "$state" != new ]; then
     problem="folder: $state"
@@ -65,10 +68,12 @@ for i in $(seq 1 "$kills"); do
   end_folder_processes
   if [ -n "$problem" ]; then
     failures=$((failures + 1))
-    echo "kill $i ($moment): $problem"
+    echo "kill $i ($moment): FAILED: $problem"
+  else
+    echo "kill $i ($moment): $outcome, $((SECONDS - began)) s"
   fi
 done
 summary=""
-for state in "${!outcomes[@]}"; do summary+=" $state: ${outcomes[$state]}"; done
-echo "after the kills:$summary; $failures of $kills failed (seed $seed)"
+for outcome in "${!outcomes[@]}"; do summary+=" $outcome: ${outcomes[$outcome]};"; done
+echo "after the kills:$summary $failures of $kills failed (seed $seed)"
 [ $failures -eq 0 ]
