@@ -103,11 +103,16 @@ install_old() {
 folder_processes() {
   find /proc -mindepth 2 -maxdepth 2 -name exe -lname "$work/*" 2>/dev/null | cut -d/ -f3
 }
+# Kills them all; again while any is left, since one may just have started another.
 end_folder_processes() {
-  local pid
-  for pid in $(folder_processes); do kill -9 "$pid" 2>/dev/null || true; done
-  for _ in $(seq 1 100); do [ -z "$(folder_processes)" ] && return 0; sleep 0.05; done
-  echo "processes of the work folder did not end" >&2
+  local pid left
+  for _ in $(seq 1 100); do
+    left=$(folder_processes)
+    [ -z "$left" ] && return 0
+    for pid in $left; do kill -9 "$pid" 2>/dev/null || true; done
+    sleep 0.05
+  done
+  echo "processes of the work folder did not end: $(folder_processes)" >&2
   return 1
 }
 
