@@ -66,19 +66,21 @@ TEST(RestartProgram, ReplacesOnlyOnceAllArePreparedApplicationLast) {
     };
     for (const auto& c : cases) {
         RestartRequest request;
-        request.application = "/opt/k/app";
+        request.application = std::string("/opt/k") + PathSeparator() + "app";
         request.staging_dir = "/tmp/s";
         request.components = {"app", "a", "b"};
         std::vector<std::string> calls;
         auto record = [&](const char* step, const std::string& path, const std::string& suffix) {
+            const std::size_t slash = path.find_last_of("/\\");
             const std::string name =
-                path.substr(path.rfind('/') + 1, path.size() - path.rfind('/') - 1 - suffix.size());
+                path.substr(slash + 1, path.size() - slash - 1 - suffix.size());
             calls.push_back(step + (":" + name));
             return calls.back() != c.failing;
         };
         ComponentSteps steps;
         steps.prepare = [&](const std::string& from, std::string& prepared, std::string&) {
-            EXPECT_EQ(prepared.rfind("/opt/k/", 0), 0u) << prepared;  // beside its target
+            EXPECT_EQ(prepared.rfind(std::string("/opt/k") + PathSeparator(), 0), 0u)
+                << prepared;  // beside its target
             return record("prepare", from, "");
         };
         steps.replace = [&](const std::string& prepared, const std::string&) {
