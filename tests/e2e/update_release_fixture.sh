@@ -99,9 +99,11 @@ install_old() {
 }
 
 # Processes running a program of the work folder (updater, restart program, client): the
-# test's own, however they were started.
+# test's own, however they were started. find fails on processes that end while it walks
+# /proc; what it found is still right.
 folder_processes() {
-  find /proc -mindepth 2 -maxdepth 2 -name exe -lname "$work/*" 2>/dev/null | cut -d/ -f3
+  { find /proc -mindepth 2 -maxdepth 2 -name exe -lname "$work/*" 2>/dev/null || true; } |
+    cut -d/ -f3
 }
 # Kills them all; again while any is left, since one may just have started another.
 end_folder_processes() {
@@ -172,5 +174,5 @@ update_completes() {
 
 # The pids of processes running the program $1.
 running() {
-  find /proc -mindepth 2 -maxdepth 2 -name exe -lname "$1" 2>/dev/null | cut -d/ -f3
+  { find /proc -mindepth 2 -maxdepth 2 -name exe -lname "$1" 2>/dev/null || true; } | cut -d/ -f3
 }
