@@ -163,10 +163,17 @@ client_reaches_login() {
 update_completes() {
   (cd "$app" && KELVRA_DIALOG_SCRIPT=$work/updater-dialogs.txt exec "$app/updater.exe") \
     >>"$work/updater.log" 2>&1 &
-  local updater=$!
+  local updater=$! quiet=0
   for _ in $(seq 1 1200); do
     [ -n "$(running "$app/kelvraedu")" ] && break
-    [ -z "$(folder_processes)" ] && ! kill -0 "$updater" 2>/dev/null && break
+    # Ended, and nothing it started still runs: twice in a row, since a process that starts
+    # while /proc is walked can be missed once.
+    if [ -z "$(folder_processes)" ] && ! kill -0 "$updater" 2>/dev/null; then
+      quiet=$((quiet + 1))
+      [ $quiet -ge 2 ] && break
+    else
+      quiet=0
+    fi
     sleep 0.1
   done
   [ "$(folder_state)" = new ]

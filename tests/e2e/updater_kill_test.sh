@@ -56,11 +56,13 @@ for i in $(seq 1 "$kills"); do
   if [ "$state" != old ] && [ "$state" != new ]; then
     problem="folder: $state"
   elif ! client_reaches_login /dev/null; then
-    problem="the $state client did not reach its login window"
+    problem="the $state client did not reach its login window; its output ends:
+$(tail -n 4 "$work/client.log")"
   else
     end_folder_processes
     if ! update_completes; then
-      problem="the next update did not complete: $(folder_state)"
+      problem="the next update did not complete: $(folder_state); the log ends:
+$(tail -n 4 "$user/docs/KUPDATE.LOG")"
     elif [ -n "$(find "$app" -name '*.kunew')" ]; then
       problem="prepared files left after the next update"
     fi
