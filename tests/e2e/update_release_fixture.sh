@@ -151,9 +151,14 @@ client_reaches_login() {
   client=$!
   for _ in $(seq 1 600); do
     tail -n +$((seen + 1)) "$work/server.log" | grep -q '"GET /site/login' && return 0
-    kill -0 "$client" 2>/dev/null || return 1
+    if ! kill -0 "$client" 2>/dev/null; then
+      wait "$client" && echo "the client ended with 0" >>"$work/client.log" ||
+        echo "the client ended with $?" >>"$work/client.log"
+      return 1
+    fi
     sleep 0.1
   done
+  echo "the client still runs" >>"$work/client.log"
   return 1
 }
 
