@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "update/control_file.h"
 #include "update/local_files.h"
+#include "update/restart_handoff.h"
 
 namespace kelvra::updater {
 namespace {
@@ -214,6 +215,16 @@ void UpdaterEngine::DoProgressCancel(bool& Cancel) {
     if (over_size_ || refusal_)
         Cancel = true;
     TUpdateEngine::DoProgressCancel(Cancel);
+}
+
+void UpdaterEngine::ExtractUpdater() {
+    auto& files = platform::SystemFileSystem();
+    const std::string staged = WinTempDir() + update::kRestartProgramPacked;
+    const bool component = files.FileExists(staged);
+    const std::string kept = component ? files.ReadFile(staged) : std::string();
+    TUpdateEngine::ExtractUpdater();
+    if (component)
+        files.ReplaceAtomically(staged, kept);
 }
 
 }  // namespace kelvra::updater

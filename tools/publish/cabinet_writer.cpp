@@ -3,6 +3,7 @@
 #include <libgcab.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 
@@ -38,6 +39,13 @@ void WriteCabinet(const std::string& path, const std::vector<ReleaseFile>& files
         GError* error = nullptr;
         if (!gcab_folder_add_file(folder.get(), entry.get(), FALSE, nullptr, &error))
             Fail("Cannot add " + file.source + " to " + path, error);
+        // After adding, which sets the attributes from the file: a program is marked as one, so
+        // that extraction on Linux makes it executable.
+        std::error_code ec;
+        const auto perms = std::filesystem::status(file.source, ec).permissions();
+        if (!ec && (perms & std::filesystem::perms::owner_exec) != std::filesystem::perms::none)
+            gcab_file_set_attributes(entry.get(),
+                                     GCAB_FILE_ATTRIBUTE_ARCH | GCAB_FILE_ATTRIBUTE_EXEC);
     }
     GError* error = nullptr;
     if (!gcab_cabinet_add_folder(cabinet.get(), folder.get(), &error))

@@ -28,21 +28,15 @@ bool Ended(std::uint32_t pid) {
     return paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z';
 }
 
-// Copies from beside to and renames the copy over to. Nothing is written through a link:
-// whatever stands at the copy's name is removed first, the copy is created exclusively and
-// the rename replaces a link at to instead of following it.
-bool CopyFile(const std::string& from, const std::string& to) {
-    const std::string temp = to + ".new";
-    if (unlink(temp.c_str()) != 0 && errno != ENOENT)
-        return false;
+// Copies from to a file created at to (exclusively, so never through a link) with mode.
+bool CopyFile(const std::string& from, const std::string& to, mode_t mode) {
     const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (in < 0)
         return false;
     struct stat st {};
     int out = -1;
     if (fstat(in, &st) == 0 && S_ISREG(st.st_mode))
-        out = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                   st.st_mode & 07777);
+        out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     bool ok = out >= 0;
     char block[65536];
     while (ok) {
@@ -59,14 +53,25 @@ bool CopyFile(const std::string& from, const std::string& to) {
     }
     close(in);
     if (out >= 0) {
-        ok = fchmod(out, st.st_mode & 07777) == 0 && ok;
+        ok = fchmod(out, mode) == 0 && ok;
+        ok = fsync(out) == 0 && ok;
         ok = close(out) == 0 && ok;
     }
-    if (ok && rename(temp.c_str(), to.c_str()) == 0)
+    if (ok)
         return unlink(from.c_str()) == 0;
     if (out >= 0)
-        unlink(temp.c_str());
+        unlink(to.c_str());
     return false;
+}
+
+// A renamed file's data reach the disk before any rename that depends on them.
+bool Flush(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
 }
 
 }  // namespace
@@ -81,14 +86,28 @@ bool WaitForProcessEnd(std::uint32_t pid, std::chrono::milliseconds timeout) {
     return true;
 }
 
-bool MoveReplacing(const std::string& from, const std::string& to) {
-    // A replaced file keeps its permissions (a downloaded program is not executable yet).
+bool MoveToPrepared(const std::string& from, const std::string& prepared,
+                    const std::string& target) {
+    if (unlink(prepared.c_str()) != 0 && errno != ENOENT)
+        return false;
+    struct stat st {};
+    if (lstat(from.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    // A replaced file keeps its permissions (a downloaded program is not executable yet); a
+    // new one keeps those it was staged with.
     struct stat old {};
-    if (stat(to.c_str(), &old) == 0)
-        chmod(from.c_str(), old.st_mode & 07777);
-    if (rename(from.c_str(), to.c_str()) == 0)
-        return true;
-    return errno == EXDEV && CopyFile(from, to);
+    const mode_t mode = (stat(target.c_str(), &old) == 0 ? old.st_mode : st.st_mode) & 07777;
+    if (rename(from.c_str(), prepared.c_str()) == 0)
+        return chmod(prepared.c_str(), mode) == 0 && Flush(prepared);
+    return errno == EXDEV && CopyFile(from, prepared, mode);
+}
+
+bool ReplaceWithPrepared(const std::string& prepared, const std::string& target) {
+    if (rename(prepared.c_str(), target.c_str()) != 0)
+        return false;
+    // The folder's entry too, so that the rename itself survives a power cut.
+    const std::string dir = target.substr(0, target.find_last_of('/') + 1);
+    return Flush(dir.empty() ? "." : dir);
 }
 
 bool StartApplication(const std::string& application, const std::string& parameters,

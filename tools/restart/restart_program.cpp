@@ -1,5 +1,7 @@
 #include "restart_program.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
@@ -48,32 +50,62 @@ bool AllParts(std::string_view path, Check check) {
     return true;
 }
 
-// A component staged in the single-file compressed format is expanded in the staging folder
-// and placed under its expanded name; any other is moved as it is. So is the restart
-// program's own packed file, which the Linux client keeps packed beside it and which would
-// expand over this very program.
-bool PlaceComponent(const std::string& from, const std::string& to) {
-    if (platform::FileNameOf(from, PathSeparator()) == update::kRestartProgramPacked)
-        return MoveReplacing(from, to);
+bool IsCompressed(const std::string& path) {
     static const char kMagic[] = "SZDD\x88\xF0\x27\x33";
     char head[sizeof kMagic - 1] = {};
-    {
-        // Closed before the move: Windows does not move a file that is open.
-        std::ifstream in(std::filesystem::u8path(from), std::ios::binary);
-        in.read(head, sizeof head);
-    }
-    if (std::memcmp(head, kMagic, sizeof head) != 0)
-        return MoveReplacing(from, to);
-    std::string expanded;
-    try {
-        expanded = update::ExpandLZFile(from);
-    } catch (const std::exception& e) {
-        Log("Unable to expand " + from + ": " + e.what());
-        return false;
-    }
-    const std::string name = platform::FileNameOf(expanded, PathSeparator());
-    return MoveReplacing(expanded, JoinDir(platform::DirectoryOf(to, PathSeparator()), name));
+    // Closed before the move: Windows does not move a file that is open.
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
+    in.read(head, sizeof head);
+    return in.gcount() == sizeof head && std::memcmp(head, kMagic, sizeof head) == 0;
 }
+
+// A compressed component is expanded in the staging folder and placed under its expanded
+// name, unless it is the restart program's packed file or the installed file of the same
+// name is compressed too: the Linux client keeps the restart program it carries packed, and
+// expanding it would write over this very program.
+bool PrepareComponent(const std::string& from, std::string& prepared, std::string& target) {
+    std::string source = from;
+    const bool keep_packed =
+        platform::FileNameOf(from, PathSeparator()) == update::kRestartProgramPacked ||
+        IsCompressed(target);
+    if (!keep_packed && IsCompressed(from)) {
+        try {
+            source = update::ExpandLZFile(from);
+        } catch (const std::exception& e) {
+            Log("Unable to expand " + from + ": " + e.what());
+            return false;
+        }
+        target = JoinDir(platform::DirectoryOf(target, PathSeparator()),
+                         platform::FileNameOf(source, PathSeparator()));
+        prepared = target + kPreparedSuffix;
+    }
+    return MoveToPrepared(source, prepared, target);
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string u = path.u8string();
+    return std::string(u.begin(), u.end());
+}
+
+void RemoveFile(const std::string& path) {
+    std::error_code ec;  // a file that is already gone is what was wanted
+    std::filesystem::remove(std::filesystem::u8path(path), ec);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (PathSeparator() == '/')
+        return a == b;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+struct Prepared {
+    std::string from;
+    std::string prepared;
+    std::string target;
+};
 
 }  // namespace
 
@@ -125,9 +157,35 @@ std::optional<RestartRequest> ParseRestartArguments(const std::vector<std::strin
     return r;
 }
 
+ComponentSteps SystemComponentSteps() {
+    return {PrepareComponent, ReplaceWithPrepared, RemoveFile};
+}
+
+void RemoveLeftovers(const std::string& app_dir) {
+    namespace fs = std::filesystem;
+    const std::string suffix = kPreparedSuffix;
+    std::error_code ec;
+    std::vector<fs::path> found;
+    for (fs::recursive_directory_iterator
+             it(fs::u8path(app_dir), fs::directory_options::skip_permission_denied, ec),
+         end;
+         !ec && it != end; it.increment(ec)) {
+        const std::string name = Utf8(it->path().filename());
+        if (name.size() > suffix.size() &&
+            SameName(name.substr(name.size() - suffix.size()), suffix) && !it->is_directory(ec))
+            found.push_back(it->path());
+    }
+    for (const fs::path& path : found) {
+        RemoveFile(Utf8(path));
+        Log("Removed " + Utf8(path) + " left by an interrupted update");
+    }
+}
+
 int PlaceComponents(const RestartRequest& r, const std::string& app_dir,
-                    const ComponentMover& move) {
+                    const ComponentSteps& steps) {
     int result = 0;
+    std::vector<Prepared> ready;
+    bool prepared_all = true;
     for (const std::string& name : r.components) {
         // Absolute names and names that climb with ".." would write outside the folder.
         if (!IsSafeComponentName(name)) {
@@ -135,14 +193,33 @@ int PlaceComponents(const RestartRequest& r, const std::string& app_dir,
             result = 3;
             continue;
         }
-        const std::string from = JoinDir(r.staging_dir, name);
-        const std::string to = JoinDir(app_dir, name);
-        if (move(from, to)) {
-            Log("Moved " + from + " to " + to);
-        } else {
-            Log("Unable to move " + from + " to " + to);
-            result = 3;
+        Prepared p{JoinDir(r.staging_dir, name), "", JoinDir(app_dir, name)};
+        p.prepared = p.target + kPreparedSuffix;
+        if (!steps.prepare(p.from, p.prepared, p.target)) {
+            Log("Unable to prepare " + p.from + " for " + p.target);
+            prepared_all = false;
+            break;
         }
+        ready.push_back(p);
+    }
+    if (!prepared_all) {
+        for (const Prepared& p : ready)
+            steps.remove(p.prepared);
+        Log("Nothing replaced");
+        return 3;
+    }
+    // The application's executable goes last: once it is new, so is everything else.
+    std::stable_partition(ready.begin(), ready.end(),
+                          [&](const Prepared& p) { return !SameName(p.target, r.application); });
+    for (std::size_t i = 0; i < ready.size(); ++i) {
+        if (steps.replace(ready[i].prepared, ready[i].target)) {
+            Log("Moved " + ready[i].from + " to " + ready[i].target);
+            continue;
+        }
+        Log("Unable to move " + ready[i].from + " to " + ready[i].target);
+        for (std::size_t j = i; j < ready.size(); ++j)
+            steps.remove(ready[j].prepared);
+        return 3;
     }
     return result;
 }
@@ -173,7 +250,8 @@ int RunRestart(const RestartRequest& r) {
         return 2;
     }
     const std::string app_dir = platform::DirectoryOf(r.application, PathSeparator());
-    const int result = PlaceComponents(r, app_dir, PlaceComponent);
+    RemoveLeftovers(app_dir);
+    const int result = PlaceComponents(r, app_dir, SystemComponentSteps());
     if (!StartApplication(r.application, r.parameters, app_dir)) {
         Log("Unable to start " + r.application);
         return 4;

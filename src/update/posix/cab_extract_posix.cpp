@@ -77,6 +77,9 @@ int ExtractCab(const std::string& cabinet, const std::string& target, const Cabi
                 break;
             }
             SetStoredTime(path, *f);
+            // The cabinet marks programs; they stay executable here.
+            if ((f->attribs & MSCAB_ATTRIB_EXEC) != 0 && chmod(path.c_str(), 0755) != 0)
+                result = -1;
         }
         cabd->close(cabd, cab);
     }

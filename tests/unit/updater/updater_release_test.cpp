@@ -23,6 +23,7 @@
 #include "update/restart_handoff.h"
 #include "updater/uninstall_entry.h"
 #include "updater/updater_run.h"
+#include "updater/updater_window.h"
 
 // This program stands in for the installed client: its file version is the installed one.
 KELVRA_FILE_VERSION_NOTE(2, 1, 4, 0);
@@ -167,7 +168,9 @@ class UpdaterReleaseTest : public EngineTest {
         r.signature = Sign(seed, r.control);
     }
 
-    updater::UpdaterResult Run(const Release& r) {
+    // while_running, when given, is called with the updater's application before it runs.
+    updater::UpdaterResult Run(const Release& r,
+                               const std::function<void(ui::Application&)>& while_running = {}) {
         server_.Serve("/kelvraeduclient/update.inf", Reply(200, r.control));
         server_.Serve("/kelvraeduclient/update.inf.sig",
                       r.signature ? Reply(200, *r.signature) : Reply(404, "missing"));
@@ -185,6 +188,8 @@ class UpdaterReleaseTest : public EngineTest {
         setup.registry = &platform::SystemRegistry();
         setup.processes = &runner_;
         const fs::path cwd = fs::current_path();  // the updater works in the application folder
+        if (while_running)
+            while_running(app);
         const auto result = updater::RunUpdater(setup);
         fs::current_path(cwd);
         app.DestroyForms();
@@ -315,6 +320,45 @@ TEST_F(UpdaterReleaseTest, SignedNewerReleaseIsInstalledByTheRestartProgram) {
     entry.reset();
     platform::SystemRegistry().DeleteKey(platform::RegistryHive::CurrentUser,
                                          updater::kUninstallKey);
+}
+
+// Cancel in the updater's window once the release's files are downloading (the window then
+// shows the versions from and to): nothing is handed to the restart program and the folder
+// stays byte for byte as it was.
+TEST_F(UpdaterReleaseTest, CancelWhileDownloadingChangesNothing) {
+    const auto before = Snapshot(app_dir_.path());
+    std::string versions;
+    bool running = true;
+    std::function<void()> watch;
+    ui::Application* app = nullptr;
+    // Runs at each pump of the updater's messages until the window shows a download.
+    watch = [&] {
+        if (!running)
+            return;
+        for (ui::Form* form : app->Forms()) {
+            auto* window = dynamic_cast<updater::UpdaterWindow*>(form);
+            const std::string file = window != nullptr ? window->FileLabel().Caption() : "";
+            if (file.find("正在下载") != std::string::npos &&
+                file.find("update.inf") == std::string::npos) {
+                versions = window->VersionLabel().Caption();
+                window->CancelButton().Click();
+                return;
+            }
+        }
+        ui_.Post(watch);
+    };
+    EXPECT_EQ(Run(GoodRelease(),
+                  [&](ui::Application& a) {
+                      app = &a;
+                      ui_.Post(watch);
+                  }),
+              updater::UpdaterResult::Cancelled);
+    running = false;
+    ui_.RunPending();
+    EXPECT_EQ(versions, "版本 2.1.4.0 → 2.1.5.0");
+    EXPECT_EQ(Snapshot(app_dir_.path()), before);
+    EXPECT_TRUE(runner_.opened.empty()) << "the restart program was started";
+    EXPECT_TRUE(DialogRecords().empty());
 }
 
 }  // namespace
