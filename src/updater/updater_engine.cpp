@@ -217,14 +217,4 @@ void UpdaterEngine::DoProgressCancel(bool& Cancel) {
     TUpdateEngine::DoProgressCancel(Cancel);
 }
 
-void UpdaterEngine::ExtractUpdater() {
-    auto& files = platform::SystemFileSystem();
-    const std::string staged = WinTempDir() + update::kRestartProgramPacked;
-    const bool component = files.FileExists(staged);
-    const std::string kept = component ? files.ReadFile(staged) : std::string();
-    TUpdateEngine::ExtractUpdater();
-    if (component)
-        files.ReplaceAtomically(staged, kept);
-}
-
 }  // namespace kelvra::updater

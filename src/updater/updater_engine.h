@@ -50,9 +50,6 @@ class UpdaterEngine final : public update::TUpdateEngine {
     void DoFileProgress(const std::string& FileName, std::int64_t Pos, std::int64_t Size) override;
     void DoProgressCancel(bool& Cancel) override;
     void DoStatus(int id, const std::string& param, int StatusCode, int ErrCode) override;
-    // The restart program is written to the download folder under the name of the packed
-    // restart program that a Linux release carries as a component: that component is kept.
-    void ExtractUpdater() override;
 
   private:
     void Refuse(std::string message, std::string log_line);
