@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/win32/wide.h"
+#include "setup_support.h"
 #include "test_support.h"
 
 namespace kelvra::test {
@@ -36,33 +37,6 @@ const std::string kUpdateQuestion = "发现软件新的版本，是否退出当�
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
-}
-
-std::string KnownFolder(REFKNOWNFOLDERID id) {
-    wchar_t* path = nullptr;
-    std::string out;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
-        out = Narrow(path);
-    CoTaskMemFree(path);
-    return out;
-}
-
-std::wstring Text(HKEY root, const std::wstring& key, const wchar_t* value) {
-    wchar_t buf[1024] = {};
-    DWORD size = sizeof buf;
-    if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
-        return L"<missing>";
-    return buf;
-}
-
-// The server file name the client registers: its short form when the path has a space.
-std::wstring ServerName(const std::string& exe) {
-    std::wstring path = Widen(exe);
-    wchar_t buf[MAX_PATH] = {};
-    if (path.find(L' ') == std::wstring::npos ||
-        GetShortPathNameW(path.c_str(), buf, MAX_PATH) == 0)
-        return path;
-    return buf;
 }
 
 void SetShellFolder(const wchar_t* name, const std::wstring& path) {
@@ -96,11 +70,6 @@ class FoldersInPrefix {
     std::string log_;
 };
 
-int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
-    ChildProcess process(program, args, {"WINEDLLOVERRIDES=winemenubuilder.exe=d"});
-    return process.Wait(kRunDeadline).value_or(-1);
-}
-
 std::string FileVersion(const std::string& path) {
     const std::wstring wide = Widen(path);
     DWORD handle = 0;
@@ -133,13 +102,6 @@ DWORD LoginProcess() {
     if (HWND login = FindWindowW(L"TFrmLogin", nullptr))
         GetWindowThreadProcessId(login, &pid);
     return pid;
-}
-
-bool ClientRunning() {
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"KelvraCloudApp");
-    if (mutex != nullptr)
-        CloseHandle(mutex);
-    return mutex != nullptr;
 }
 
 // Closes the client the update restarted (closed, not killed: a killed client can leave its

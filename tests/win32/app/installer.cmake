@@ -1,7 +1,7 @@
 # The setup program of packaging/windows, installed and removed silently under Wine.
 if(TARGET kelvraedu AND EXISTS ${PROJECT_SOURCE_DIR}/packaging/windows/CMakeLists.txt)
     kelvra_add_gtest(installer_test
-        SOURCES installer_test.cpp
+        SOURCES installer_test.cpp setup_support.cpp
         LIBS kelvra_platform shell32 ole32 uuid advapi32)
     target_compile_definitions(installer_test PRIVATE
                                KELVRA_SETUP_NAME="KelvraEduSetup-${PROJECT_VERSION}"

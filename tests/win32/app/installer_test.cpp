@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/win32/wide.h"
+#include "setup_support.h"
 #include "test_support.h"
 
 namespace kelvra::test {
@@ -28,29 +29,11 @@ const std::wstring kClassKey = L"CLSID\\{B5BDEB81-41E0-485B-B52F-78E07C10CED1}";
 const std::wstring kProgIdKey = L"KelvraeduApp.TKelvraAppToIe";
 const std::wstring kUserClasses = L"Software\\Classes\\";
 
-std::string KnownFolder(REFKNOWNFOLDERID id) {
-    wchar_t* path = nullptr;
-    std::string out;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
-        out = Narrow(path);
-    CoTaskMemFree(path);
-    return out;
-}
-
 std::string UserFolder() {
     return KnownFolder(FOLDERID_LocalAppData) + "\\Programs\\KelvraEdu";
 }
 std::string MachineFolder() {
     return KnownFolder(FOLDERID_ProgramFiles) + "\\KelvraEdu";
-}
-
-// The server file name the client registers: its short form when the path has a space.
-std::wstring ServerName(const std::string& exe) {
-    std::wstring path = Widen(exe);
-    if (path.find(L' ') == std::wstring::npos)
-        return path;
-    wchar_t buf[MAX_PATH] = {};
-    return GetShortPathNameW(path.c_str(), buf, MAX_PATH) != 0 ? buf : path;
 }
 
 std::vector<std::string> Shortcuts(REFKNOWNFOLDERID desktop, REFKNOWNFOLDERID programs) {
@@ -64,14 +47,6 @@ bool KeyExists(HKEY root, const std::wstring& key) {
         return false;
     RegCloseKey(h);
     return true;
-}
-
-std::wstring Text(HKEY root, const std::wstring& key, const wchar_t* value) {
-    wchar_t buf[1024] = {};
-    DWORD size = sizeof buf;
-    if (RegGetValueW(root, key.c_str(), value, RRF_RT_REG_SZ, nullptr, buf, &size) != ERROR_SUCCESS)
-        return L"<missing>";
-    return buf;
 }
 
 // Wine links the user's Desktop to the Unix home folder and mirrors new shortcuts into the
@@ -88,23 +63,8 @@ void KeepDesktopInPrefix() {
                     REG_SZ, L"", sizeof(wchar_t));
 }
 
-// Runs the setup program or an uninstaller to its end and answers its exit code.
-int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
-    ChildProcess process(program, args, {"WINEDLLOVERRIDES=winemenubuilder.exe=d"});
-    const auto code = process.Wait(kRunDeadline);
-    return code.value_or(-1);
-}
-
 std::string SetupProgram() {
     return TestProgram(KELVRA_SETUP_NAME);
-}
-
-bool ClientRunning() {
-    HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"KelvraCloudApp");
-    if (mutex == nullptr)
-        return false;
-    CloseHandle(mutex);
-    return true;
 }
 
 // Ends a client that an automation request started: it leaves once the script's object is
