@@ -30,7 +30,7 @@ shots=0
 for _ in $(seq 1 600); do
   window=$(xwininfo -root -tree 2>/dev/null | awk '/"Kelvra教学云客户端 更新"/ { print $1; exit }')
   if [ -n "$window" ] && [ $shots -lt 3 ]; then
-    import -window "$window" "$work/updater-window-$shots.png" 2>/dev/null && shots=$((shots + 1))
+    timeout 5 import -window "$window" "$work/updater-window-$shots.png" 2>/dev/null && shots=$((shots + 1))
   fi
   [ "$(tail -n +$((seen + 1)) "$work/server.log" | grep -c '"GET /site/login')" -ge 2 ] && break
   sleep 0.1
