@@ -52,17 +52,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (char c : name)
             Check(!IsComponentSeparator(c));
     }
-    // The placement, with a move that only records: every move stays inside both folders,
-    // and the result says whether every component was moved.
+    // The placement, with steps that only record: everything prepared and replaced stays
+    // inside both folders, and the result says whether every component was placed.
     const std::string app_dir = kelvra::platform::DirectoryOf(request->application, '/');
     std::size_t moves = 0;
-    const int placed = kelvra::tools::PlaceComponents(
-        *request, app_dir, [&](const std::string& from, const std::string& to) {
-            Check(LandsBelow(request->staging_dir, from));
-            Check(LandsBelow(app_dir, to));
-            ++moves;
-            return true;
-        });
+    kelvra::tools::ComponentSteps steps;
+    steps.prepare = [&](const std::string& from, std::string& prepared, std::string& target) {
+        Check(LandsBelow(request->staging_dir, from));
+        Check(LandsBelow(app_dir, prepared) && LandsBelow(app_dir, target));
+        return true;
+    };
+    steps.replace = [&](const std::string& prepared, const std::string& target) {
+        Check(LandsBelow(app_dir, prepared) && LandsBelow(app_dir, target));
+        ++moves;
+        return true;
+    };
+    steps.remove = [](const std::string&) { Check(false); };  // nothing fails to be placed
+    const int placed = kelvra::tools::PlaceComponents(*request, app_dir, steps);
     Check(placed == (moves == request->components.size() ? 0 : 3));
     // What the engine writes reads back to the same request.
     kelvra::update::RestartCommand command;

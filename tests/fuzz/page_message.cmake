@@ -16,6 +16,7 @@ kelvra_fuzz_target(fuzz_page_message TEST fuzz_page_message_smoke SECONDS 10
         ${KELVRA_SRC}/platform/registry_value.cpp
         ${KELVRA_SRC}/platform/file_system.cpp
         ${KELVRA_SRC}/platform/posix/file_system_posix.cpp
+        ${KELVRA_SRC}/platform/posix/rewrite_in_place_posix.cpp
         ${KELVRA_SRC}/platform/posix/code_page_posix.cpp
         ${KELVRA_SRC}/platform/text.cpp)
 target_link_libraries(fuzz_page_message PRIVATE PkgConfig::FUZZ_GLIB)

@@ -17,6 +17,7 @@ kelvra_fuzz_target(fuzz_restart_handoff TEST fuzz_restart_handoff_smoke SECONDS 
         ${KELVRA_SRC}/platform/posix/environment_posix.cpp
         ${KELVRA_SRC}/platform/file_system.cpp
         ${KELVRA_SRC}/platform/posix/file_system_posix.cpp
+        ${KELVRA_SRC}/platform/posix/rewrite_in_place_posix.cpp
         ${KELVRA_SRC}/platform/posix/code_page_posix.cpp
         ${KELVRA_SRC}/platform/text.cpp)
 # The restart program expands components staged in the single-file compressed format.
