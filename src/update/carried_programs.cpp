@@ -26,22 +26,10 @@ std::string ExtractUpdater(platform::FileSystem& files, const std::string& win_t
     const std::string folder = InDir(files, win_temp_dir, "kusetup.tmp");
     if (!files.DirectoryExists(folder))
         files.MakeDirectory(folder);  // throws OsError when win_temp_dir is missing
-    OutputFile out = OutputFile::CreateUnique(folder, "KUPD");
-    try {
-        const std::string bytes = CarriedProgram(kUpdaterResource);
-        out.Write(bytes.data(), bytes.size());
-        out.Close();
-    } catch (...) {
-        out.Abandon();
-        DeleteLocalFile(out.path());
-        throw;
-    }
     const std::string packed = InDir(files, folder, kRestartProgramPacked);
     DeleteLocalFile(packed);
-    if (!RenameLocalFile(out.path(), packed)) {
-        DeleteLocalFile(out.path());
+    if (!WriteNewFileOver(folder, packed, CarriedProgram(kUpdaterResource)))
         throw Error("Cannot write " + packed);
-    }
     const std::string expanded = ExpandLZFile(packed);
     const std::string program = InDir(files, win_temp_dir, kRestartProgram);
     DeleteLocalFile(program);

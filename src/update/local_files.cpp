@@ -170,4 +170,20 @@ std::optional<std::size_t> InputFile::Read(char* data, std::size_t size) {
     return n;
 }
 
+bool WriteNewFileOver(const std::string& dir, const std::string& path, std::string_view bytes) {
+    OutputFile out = OutputFile::CreateUnique(dir, "KUPD");
+    try {
+        out.Write(bytes.data(), bytes.size());
+        out.Close();
+    } catch (...) {
+        out.Abandon();
+        DeleteLocalFile(out.path());
+        throw;
+    }
+    if (RenameLocalFile(out.path(), path))
+        return true;
+    DeleteLocalFile(out.path());
+    return false;
+}
+
 }  // namespace kelvra::update

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kelvra::update {
 
@@ -67,6 +68,11 @@ class OutputFile {
     Handle handle_ = kNoHandle;
     std::string buffer_;
 };
+
+// Writes bytes to a new file in dir (under a name of its own) and renames it over path, so a
+// reader of path never sees part of them. Nothing is flushed to the disk: for the run's own
+// files. False when the rename fails (the new file is removed); write failures throw OsError.
+bool WriteNewFileOver(const std::string& dir, const std::string& path, std::string_view bytes);
 
 // A file read block by block; Open fails softly.
 class InputFile {

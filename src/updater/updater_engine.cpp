@@ -106,20 +106,7 @@ bool UpdaterEngine::FetchControlFile(const std::string& address, const std::stri
     }
     // The engine reads exactly the bytes that were verified, written afresh under a name
     // of its own. A download of this run: nothing to flush to the disk first.
-    update::OutputFile out = update::OutputFile::CreateUnique(dir, "KUPD");
-    try {
-        out.Write(bytes.data(), bytes.size());
-        out.Close();
-    } catch (...) {
-        out.Abandon();
-        update::DeleteLocalFile(out.path());
-        throw;
-    }
-    if (!update::RenameLocalFile(out.path(), path)) {
-        update::DeleteLocalFile(out.path());
-        return false;
-    }
-    return true;
+    return update::WriteNewFileOver(dir, path, bytes);
 }
 
 int UpdaterEngine::GetFileDetails() {
