@@ -78,7 +78,7 @@ printf '[SYSTEM]\r\nwebroot=%s\r\n' "$host" >"$settings"
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 150 199); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset </dev/null >/dev/null 2>&1 &
     pids+=($!)
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     export DISPLAY=:$n
@@ -105,13 +105,21 @@ folder_processes() {
   { find /proc -mindepth 2 -maxdepth 2 -name exe -lname "$work/*" 2>/dev/null || true; } |
     cut -d/ -f3
 }
-# Kills them all; again while any is left, since one may just have started another.
+# Kills them all; again while any is left, since one may just have started another. /proc is
+# walked in pid order, so a process forked during a walk with a pid that wrapped below the
+# walk's position is missed (its parent may have ended meanwhile): only two empty walks in a
+# row mean that none is left.
 end_folder_processes() {
-  local pid left
+  local pid left empty=0
   for _ in $(seq 1 100); do
     left=$(folder_processes)
-    [ -z "$left" ] && return 0
-    for pid in $left; do kill -9 "$pid" 2>/dev/null || true; done
+    if [ -z "$left" ]; then
+      empty=$((empty + 1))
+      [ $empty -ge 2 ] && return 0
+    else
+      empty=0
+      for pid in $left; do kill -9 "$pid" 2>/dev/null || true; done
+    fi
     sleep 0.05
   done
   echo "processes of the work folder did not end: $(folder_processes)" >&2

@@ -2,7 +2,8 @@
 # The update killed at random moments: the real updater and restart program update a client
 # run from a user-writable folder to a release served on loopback, and SIGKILL ends them
 # (every process of the run) at a random moment, half the time measured from the updater's
-# start, half from the restart program's. After each kill every release file in the folder is
+# start, half from the start of the restart program's placement (its first prepared file).
+# After each kill every release file in the folder is
 # whole and either old or new, never the new client beside old files; the client starts and
 # reaches its login window; and the next update attempt installs the whole new release.
 # Usage: updater_kill_test.sh BIN_DIR SZDD_PACK KEYS_DIR WORK_DIR [KILLS [SEED]]
@@ -20,13 +21,50 @@ work=$(cd "$work" && pwd)
 echo "seed $seed, $kills kills, $old_version -> $new_version"
 RANDOM=$seed
 
-# An uninterrupted update: how long the updater and the restart program take here.
+start_updater() {
+  (cd "$app" && KELVRA_DIALOG_SCRIPT=$work/updater-dialogs.txt exec "$app/updater.exe") \
+    >>"$work/updater.log" 2>&1 &
+}
+# The restart program is placing the release: a prepared file lies in the folder.
+placing() { compgen -G "$app/*.kunew" >/dev/null || compgen -G "$app/*/*.kunew" >/dev/null; }
+# Waits for the placement to begin; 1 when it does not within 20 s or the restart program
+# (the pids in $1, when known) no longer runs: ended, or it was the copy that became the client.
+wait_for_placement() {
+  local pid runs until=$((SECONDS + 20))
+  while [ $SECONDS -lt $until ]; do
+    placing && return 0
+    if [ -n "${1:-}" ]; then
+      runs=
+      for pid in $1; do [ "/proc/$pid/exe" -ef "$TMPDIR/kusetup.exe" ] && runs=1; done
+      [ -n "$runs" ] || return 1
+    fi
+    sleep 0.002
+  done
+  return 1
+}
+# "/proc/PID PROGRAM" for each process of the restart program or the folder's client: one
+# walk of /proc, which takes tens of milliseconds on a loaded machine.
+restart_or_client() {
+  { find /proc -mindepth 2 -maxdepth 2 -name exe \( -lname "$TMPDIR/kusetup.exe" \
+    -o -lname "$app/kelvraedu" \) -printf '%h %l\n' 2>/dev/null || true; }
+}
+
+# Uninterrupted updates: how long the whole takes here, and how long the placement lasts.
 install_old
 start=$(date +%s%N)
 update_completes || { echo "the update does not complete without kills" >&2; exit 1; }
 full_ms=$((($(date +%s%N) - start) / 1000000))
 end_folder_processes
-echo "an uninterrupted update takes $full_ms ms"
+install_old
+start_updater
+wait_for_placement || { echo "the update places no prepared file" >&2; exit 1; }
+start=$(date +%s%N)
+while placing; do sleep 0.001; done
+place_ms=$((($(date +%s%N) - start) / 1000000))
+for _ in $(seq 1 600); do [ -n "$(running "$app/kelvraedu")" ] && break; sleep 0.05; done
+[ "$(folder_state)" = new ] || { echo "the update does not complete without kills" >&2; exit 1; }
+end_folder_processes
+echo "an uninterrupted update takes $full_ms ms, its placement $place_ms ms"
 
 failures=0
 declare -A outcomes
@@ -34,19 +72,27 @@ for i in $(seq 1 "$kills"); do
   began=$SECONDS
   install_old
   : >"$work/updater-dialogs.txt"
-  (cd "$app" && KELVRA_DIALOG_SCRIPT=$work/updater-dialogs.txt exec "$app/updater.exe") \
-    >>"$work/updater.log" 2>&1 &
+  start_updater
+  victims=$!
   if ((i % 2)); then
     moment="updater +$((delay = RANDOM % (full_ms + 1))) ms"
   else
-    # The restart program's run is short: wait for it, then kill within its first 150 ms.
+    # The placement is short, shorter than a walk of /proc: find the restart program first,
+    # wait for its placement, and kill it directly within twice the placement's length.
+    restart=
     for _ in $(seq 1 2400); do
-      [ -n "$(running "$TMPDIR/kusetup.exe")$(running "$app/kelvraedu")" ] && break
+      found=$(restart_or_client)
+      restart=$(sed -n "s|^/proc/\([0-9]*\) $TMPDIR/kusetup.exe\$|\1|p" <<<"$found")
+      [ -n "$found" ] && break
       sleep 0.005
     done
-    moment="restart program +$((delay = RANDOM % 150)) ms"
+    # Found only once the client runs, the placement is over: the kill comes after it.
+    [ -n "$restart" ] && { victims+=" $restart"; wait_for_placement "$restart" || true; }
+    moment="placement +$((delay = RANDOM % (2 * place_ms + 1))) ms"
   fi
   sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
+  # shellcheck disable=SC2086 # a list of pids
+  kill -9 $victims 2>/dev/null || true
   end_folder_processes
   state=$(folder_state)
   outcome=$state
