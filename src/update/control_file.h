@@ -48,8 +48,8 @@ class ControlFileHold {
     std::shared_ptr<const ControlFileReader> file_;
 };
 
-// The platform's reader for the file at path (Win32: GetPrivateProfileStringW; Linux: the
-// portable reader below, which behaves the same).
+// The reader for the file at path: the portable reader below over the file read whole,
+// read again when the file changes. It answers as GetPrivateProfileStringW does.
 std::unique_ptr<ControlFileReader> OpenControlFile(std::string path);
 
 // The portable reader over file contents already in memory (bytes as stored: ANSI,
