@@ -2,6 +2,7 @@
 // cheaply whether the file has changed since (platform backends: POSIX and Win32).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -12,8 +13,9 @@ struct FileStamp {
     bool exists = false;  // a regular file is there
     std::uint64_t size = 0;
     std::int64_t modified = 0;  // last write, in the platform's own units
-    std::uint64_t device = 0;   // the file system (volume) it lies on
-    std::uint64_t id = 0;       // the file on that file system (inode, file index)
+    // What tells a file from one put in its place: its device and inode on POSIX, its
+    // creation time on Windows (what one attribute query there gives).
+    std::array<std::uint64_t, 2> origin{};
     bool operator==(const FileStamp&) const = default;
 };
 

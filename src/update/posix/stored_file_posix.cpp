@@ -17,8 +17,7 @@ FileStamp StampOf(const struct stat& st) {
     s.exists = true;
     s.size = static_cast<std::uint64_t>(st.st_size);
     s.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.device = static_cast<std::uint64_t>(st.st_dev);
-    s.id = static_cast<std::uint64_t>(st.st_ino);
+    s.origin = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return s;
 }
 
