@@ -18,6 +18,11 @@ namespace {
 class CachedControlFile final : public ControlFileReader {
   public:
     explicit CachedControlFile(std::string path) : path_(std::move(path)) {}
+    CachedControlFile(std::string path, std::string_view bytes, const FileStamp& stamp)
+        : path_(std::move(path)), stamp_(stamp) {
+        if (stamp_.exists)
+            text_.emplace(bytes);
+    }
 
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view def) const override {
@@ -73,6 +78,11 @@ class CachedControlFile final : public ControlFileReader {
 
 std::unique_ptr<ControlFileReader> OpenControlFile(std::string path) {
     return std::make_unique<CachedControlFile>(std::move(path));
+}
+
+std::unique_ptr<ControlFileReader> OpenControlFile(std::string path, std::string bytes,
+                                                   const FileStamp& stamp) {
+    return std::make_unique<CachedControlFile>(std::move(path), bytes, stamp);
 }
 
 }  // namespace kelvra::update
