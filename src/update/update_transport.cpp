@@ -375,8 +375,7 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
     OutputFile out = in_place ? std::move(*in_place) : NewTempFile();
     const bool placed = in_place.has_value();
     in_place.reset();
-    const bool keep =
-        control_fetch_ && !OnFileDownloaded && typeid(*this) == typeid(TUpdateEngine);
+    const bool keep = control_fetch_ && !OnFileDownloaded && typeid(*this) == typeid(TUpdateEngine);
     std::string kept;
     const std::string temp = out.path();
     bool result = false;
