@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "update/stored_file.h"
+
 namespace kelvra::update {
 
 // Longest value a read returns, in UTF-16 code units (a 2048-unit buffer with its NUL).
@@ -48,9 +50,14 @@ class ControlFileHold {
     std::shared_ptr<const ControlFileReader> file_;
 };
 
-// The platform's reader for the file at path (Win32: GetPrivateProfileStringW; Linux: the
-// portable reader below, which behaves the same).
+// The reader for the file at path: the portable reader below over the file read whole,
+// read again when the file changes. It answers as GetPrivateProfileStringW does.
 std::unique_ptr<ControlFileReader> OpenControlFile(std::string path);
+
+// The reader for the file at path whose contents in the state stamp are bytes (a file the
+// caller has just written): its first read only compares the stamp.
+std::unique_ptr<ControlFileReader> OpenControlFile(std::string path, std::string bytes,
+                                                   const FileStamp& stamp);
 
 // The portable reader over file contents already in memory (bytes as stored: ANSI,
 // UTF-8 or UTF-16 with a byte-order mark).

@@ -107,6 +107,13 @@ OutputFile OutputFile::CreateUnique(const std::string& directory, const std::str
     throw OsError("Cannot create a temporary file in " + directory, 0);
 }
 
+std::optional<OutputFile> OutputFile::CreateNewAt(const std::string& path) {
+    Handle handle = kNoHandle;
+    if (CreateNew(path, handle) != Created::kOpened)
+        return std::nullopt;
+    return OutputFile(path, handle);
+}
+
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : path_(std::move(other.path_)),
       handle_(std::exchange(other.handle_, kNoHandle)),

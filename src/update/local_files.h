@@ -39,6 +39,9 @@ class OutputFile {
     // A new file named prefix + four hex digits + ".tmp" in directory, created exclusively
     // (a name that is taken is never opened). Throws OsError when none can be created.
     static OutputFile CreateUnique(const std::string& directory, const std::string& prefix);
+    // path itself, created exclusively; nullopt when a file of that name exists or it cannot
+    // be created.
+    static std::optional<OutputFile> CreateNewAt(const std::string& path);
     OutputFile(OutputFile&& other) noexcept;
     OutputFile& operator=(OutputFile&&) = delete;
     // Closes a file still open without reporting.

@@ -353,6 +353,15 @@ class TUpdateEngine {
     std::string pending_destination_;  // set by a download that replaced its destination
     // The most bytes a fetch may bring before it fails; 0 for no bound.
     std::int64_t download_limit_ = 0;
+    // Set while the control file is fetched (see DownloadRequest).
+    bool control_fetch_ = false;
+    // The control file as its last fetch wrote it, for the reader to start from.
+    struct WrittenControlFile {
+        std::string path;
+        std::string bytes;
+        FileStamp stamp;
+    };
+    std::optional<WrittenControlFile> written_control_;
     bool FDateFromRegistry = false;
     std::optional<PrefixDirectories> prefix_dirs_;
     std::unique_ptr<TLastURLEntry> last_url_entry_;

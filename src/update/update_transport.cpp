@@ -1,6 +1,7 @@
 // The engine's transport: session start and end, FTP connect, fetching by address over
 // HTTP, FTP or file copy through a temporary file, and the Internet error report.
 #include <algorithm>
+#include <typeinfo>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -362,7 +363,20 @@ bool TUpdateEngine::CopyLocalFile(const std::string& source, const std::string& 
 bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
                                     const std::string& url, const std::string& tgt) {
     const std::string destination = tgt + URLtoFile(url);
-    OutputFile out = NewTempFile();
+    // The control file is the engine's own file in the temporary folder, deleted after each
+    // check: where no copy of it is there, a failed fetch has nothing to spoil, so it is
+    // written in place instead of renamed there (under Wine a rename costs as much as a
+    // fetch on the local network). Its bytes are kept for the reader unless something else
+    // may write the file before it is read: a handler given the file, or the override of the
+    // fetch in a program built on the engine. A same-size rewrite in place within the file
+    // system's time resolution leaves the file's stamp as it was.
+    std::optional<OutputFile> in_place =
+        control_fetch_ ? OutputFile::CreateNewAt(destination) : std::nullopt;
+    OutputFile out = in_place ? std::move(*in_place) : NewTempFile();
+    const bool placed = in_place.has_value();
+    in_place.reset();
+    const bool keep = control_fetch_ && !OnFileDownloaded && typeid(*this) == typeid(TUpdateEngine);
+    std::string kept;
     const std::string temp = out.path();
     bool result = false;
     bool cancel = false;
@@ -392,6 +406,8 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
             }
             last = *n;
             out.Write(block.data(), last);
+            if (keep)
+                kept.append(block.data(), last);
             total += static_cast<std::int64_t>(last);
             DoFileProgress(destination, total, size);
             cancel = FCancelled;
@@ -412,9 +428,12 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
             AddToLog("Unable to delete file " + temp);
         return false;
     }
-    if (!ReplaceDestination(temp, destination, true))
+    if (!placed && !ReplaceDestination(temp, destination, true))
         result = false;
     pending_destination_ = destination;
+    if (keep && result)
+        written_control_ =
+            WrittenControlFile{destination, std::move(kept), StampOfFile(destination)};
     return result;
 }
 

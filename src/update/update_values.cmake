@@ -2,6 +2,7 @@
 target_sources(kelvra_update PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/control_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/profile_text.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/cached_control_file.cpp
     ${CMAKE_CURRENT_LIST_DIR}/prefix_expansion.cpp
     ${CMAKE_CURRENT_LIST_DIR}/version_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/update_date.cpp
@@ -12,7 +13,7 @@ target_sources(kelvra_update PRIVATE
 )
 if(WIN32)
     target_sources(kelvra_update PRIVATE
-        ${CMAKE_CURRENT_LIST_DIR}/win32/control_file_win32.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/win32/stored_file_win32.cpp
         ${CMAKE_CURRENT_LIST_DIR}/win32/prefix_directories_win32.cpp
         ${CMAKE_CURRENT_LIST_DIR}/win32/file_time_win32.cpp
         ${CMAKE_CURRENT_LIST_DIR}/win32/documents_win32.cpp
@@ -21,7 +22,7 @@ if(WIN32)
     )
 else()
     target_sources(kelvra_update PRIVATE
-        ${CMAKE_CURRENT_LIST_DIR}/posix/control_file_posix.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/posix/stored_file_posix.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/prefix_directories_posix.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/file_time_posix.cpp
         ${CMAKE_CURRENT_LIST_DIR}/posix/documents_posix.cpp

@@ -100,6 +100,12 @@ int TUpdateEngine::GetControlFile() {
     DoStatus(926, "", 3, 0);
     FControlFileName = temp_dir + URLtoFile(address);
     control_file_.reset();
+    // What the fetch wrote is the file, unless something has written it since (the stamp
+    // tells at the first read).
+    if (written_control_ && written_control_->path == FControlFileName)
+        control_file_ = OpenControlFile(FControlFileName, std::move(written_control_->bytes),
+                                        written_control_->stamp);
+    written_control_.reset();
     const ControlFileHold hold = HoldControlFile();
     if (SignatureCheck && ReadControlString("update", "signature") != Signature) {
         DoStatus(927, "", 11, 4);
@@ -124,10 +130,15 @@ bool TUpdateEngine::FetchControlFile(const std::string& address, const std::stri
     // A control file is a few kilobytes; a server that sends more (an endless body over
     // plain HTTP) must not fill the temporary folder.
     download_limit_ = kMaxControlFileBytes;
+    control_fetch_ = true;
+    written_control_.reset();
     struct Unbound {
-        std::int64_t& limit;
-        ~Unbound() { limit = 0; }
-    } unbound{download_limit_};
+        TUpdateEngine& engine;
+        ~Unbound() {
+            engine.download_limit_ = 0;
+            engine.control_fetch_ = false;
+        }
+    } unbound{*this};
     return URLGetFile(HintConnect(), address, dir, false);
 }
 

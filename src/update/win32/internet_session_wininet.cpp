@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <iterator>
@@ -19,6 +18,7 @@
 
 #include "platform/win32/wide.h"
 #include "update/internet_session.h"
+#include "update/win32/slim_sync.h"
 
 namespace kelvra::update {
 namespace {
@@ -304,8 +304,8 @@ class RequestThreads {
         }
     }
 
-    std::mutex mutex_;
-    std::condition_variable ready_;
+    SlimMutex mutex_;
+    SlimCondition ready_;
     std::deque<std::function<void()>> jobs_;
     std::size_t idle_ = 0;
     std::size_t starting_ = 0;
@@ -488,8 +488,8 @@ class Worker {
 
     const HINTERNET session_;
     const SessionOptions options_;
-    std::mutex mutex_;
-    std::condition_variable finished_;
+    SlimMutex mutex_;
+    SlimCondition finished_;
     std::vector<HINTERNET> open_;
     bool done_ = false;
     bool abandoned_ = false;

@@ -1,6 +1,9 @@
-// One table of private-profile cases, run against the platform's reader (under Wine the
-// real GetPrivateProfileStringW is the oracle) and against the portable reader.
+// One table of private-profile cases, run against the file reader and the portable reader,
+// and under Wine against the real GetPrivateProfileStringW, the oracle they follow.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +14,9 @@
 #include "test_support.h"
 #include "update/control_file.h"
 #include "update/prefix_expansion.h"
+#ifdef _WIN32
+#include "platform/win32/wide.h"
+#endif
 
 namespace kelvra::update {
 namespace {
@@ -78,6 +84,17 @@ std::vector<Case> Cases() {
     };
 }
 
+#ifdef _WIN32
+std::string SystemProfileString(const std::string& path, const Case& c) {
+    using platform::win32::Widen;
+    wchar_t buffer[kMaxProfileValue + 1] = {};
+    const DWORD n = GetPrivateProfileStringW(Widen(c.section).c_str(), Widen(c.key).c_str(),
+                                             Widen(c.def).c_str(), buffer, kMaxProfileValue + 1,
+                                             Widen(path).c_str());
+    return platform::win32::Narrow(std::wstring_view(buffer, n));
+}
+#endif
+
 class ControlFileTable : public ::testing::Test {
   protected:
     test::TempDir dir_;
@@ -90,6 +107,9 @@ TEST_F(ControlFileTable, PlatformReaderFollowsProfileRules) {
         test::WriteBytes(path, c.file);
         auto reader = OpenControlFile(path);
         EXPECT_EQ(reader->ReadString(c.section, c.key, c.def), c.expected) << c.name;
+#ifdef _WIN32
+        EXPECT_EQ(SystemProfileString(path, c), c.expected) << c.name << " (profile function)";
+#endif
     }
 }
 
@@ -124,15 +144,11 @@ TEST_F(ControlFileTable, ChangedFileIsReadAgainAndHoldsSeeOneState) {
         {
             const ControlFileHold inner(reader);
             test::WriteBytes(path, "[update]\nv=4444\n");
-#ifndef _WIN32
-            // The copy read at the first read of the hold answers (Windows reads the file).
+            // The copy read at the first read of the hold answers.
             EXPECT_EQ(reader->ReadString("update", "v", ""), "333");
-#endif
         }
-#ifndef _WIN32
         EXPECT_EQ(reader->ReadString("update", "w", "none"), "none");
         EXPECT_EQ(reader->ReadString("update", "v", ""), "333");  // the outer hold is open
-#endif
     }
     EXPECT_EQ(reader->ReadString("update", "v", ""), "4444");
     // A file that disappears gives defaults, and one that appears again is read.

@@ -78,19 +78,23 @@ std::unique_ptr<update::TUpdateEngine> EngineTest::MakeEngine(const std::string&
                                                               ui::Application* app,
                                                               update::InternetPlatform* net) {
     auto engine = std::make_unique<update::TUpdateEngine>(app, net);
-    engine->Agent = "KelvraUpdate";
-    engine->URL = url;
-    engine->TimeOut = 3000;
-    engine->SetLogging(true);
-    engine->SetLogFileName(work_.File("KUPDATE.LOG"));
-    engine->TempDirectory = ".";
-    engine->Signature = "KelvraUpdate";
-    engine->DateFormat = "dd/mm/yyyy";
-    engine->DateSeparator = '/';
-    engine->TimeFormat = "hh:nn";
-    engine->TimeSeparator = ':';
-    engine->PostUpdateInfo().Enabled = false;
+    Configure(*engine, url);
     return engine;
+}
+
+void EngineTest::Configure(update::TUpdateEngine& engine, const std::string& url) {
+    engine.Agent = "KelvraUpdate";
+    engine.URL = url;
+    engine.TimeOut = 3000;
+    engine.SetLogging(true);
+    engine.SetLogFileName(work_.File("KUPDATE.LOG"));
+    engine.TempDirectory = ".";
+    engine.Signature = "KelvraUpdate";
+    engine.DateFormat = "dd/mm/yyyy";
+    engine.DateSeparator = '/';
+    engine.TimeFormat = "hh:nn";
+    engine.TimeSeparator = ':';
+    engine.PostUpdateInfo().Enabled = false;
 }
 
 std::string EngineTest::LogText() const {

@@ -44,6 +44,8 @@ class EngineTest : public ::testing::Test {
     std::unique_ptr<update::TUpdateEngine> MakeEngine(const std::string& url,
                                                       ui::Application* app = nullptr,
                                                       update::InternetPlatform* net = nullptr);
+    // Sets engine up as MakeEngine does.
+    void Configure(update::TUpdateEngine& engine, const std::string& url);
     // Message ids of the log lines written so far, in order.
     std::vector<int> LoggedIds() const;
     std::string LogText() const;

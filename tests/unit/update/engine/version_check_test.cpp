@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "engine_fixture.h"
 #include "platform/error.h"
@@ -91,6 +92,42 @@ TEST_F(EngineTest, EmptyControlFileCountsAsNotFound) {
     EXPECT_EQ(LoggedIds(), (Ids{918, 921, 915, 925, 949, 949}));
     EXPECT_EQ(ReadBytes(temp_.File("update.inf")), "[update]\nunconditional=1\n");
     EXPECT_EQ(TempFiles(), (std::vector<std::string>{"update.inf"}));
+}
+
+// Rewrites the file at path in place (same size, so that only its contents change).
+void RewriteInPlace(const std::string& path, const std::string& text) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    ASSERT_TRUE(file.write(text.data(), static_cast<std::streamsize>(text.size())));
+}
+
+// An engine whose fetch of the control file is followed by a rewrite, as a program that
+// checks the fetched file may do.
+class RewritingEngine final : public update::TUpdateEngine {
+  public:
+    std::string text;
+    bool FetchControlFile(const std::string& address, const std::string& dir) override {
+        if (!TUpdateEngine::FetchControlFile(address, dir))
+            return false;
+        RewriteInPlace(dir + URLtoFile(address), text);
+        return true;
+    }
+};
+
+// The check answers from the control file as rewritten right after its fetch (by a handler
+// given the file, or by an override of the fetch), never from the bytes that were fetched.
+TEST_F(EngineTest, ControlFileRewrittenAfterItsFetchIsReadAsRewritten) {
+    const std::string fetched = "[update]\nnote=01/01/2099\n";
+    const std::string rewritten = "[update]\ndate=01/01/2099\n";
+    const std::string url = ServeControlFile(fetched);
+    auto handled = MakeEngine(url);
+    handled->OnFileDownloaded = [&](update::TUpdateEngine&, const std::string& path) {
+        RewriteInPlace(path, rewritten);
+    };
+    EXPECT_TRUE(handled->NewVersionAvailable(false)) << "handler";
+    RewritingEngine overridden;
+    Configure(overridden, url);
+    overridden.text = rewritten;
+    EXPECT_TRUE(overridden.NewVersionAvailable(false)) << "override";
 }
 
 TEST_F(EngineTest, SignatureChecks) {
