@@ -396,6 +396,7 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
             last = *n;
             out.Write(block.data(), last);
             FetchedBlock(block.data(), last);
+            out.StartWriteback();
             total += static_cast<std::int64_t>(last);
             DoFileProgress(destination, total, size);
             cancel = FCancelled;
