@@ -100,6 +100,11 @@ struct Bench {
     double Apply(int round) {
         const fs::path app_dir = work / ("app" + std::to_string(round));
         fs::create_directories(app_dir);
+#ifndef _WIN32
+        // An installed Linux client has its web extension's folder; the release replaces
+        // the extension in it.
+        fs::create_directories(app_dir / "web-extensions");
+#endif
         const std::string client = Text(app_dir / kClient);
         WriteBytes(client, installed_bytes);
         fs::permissions(app_dir / kClient, fs::perms::owner_all);

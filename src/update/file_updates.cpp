@@ -57,6 +57,10 @@ bool TUpdateEngine::AcceptFetchedFile(const TFileDescription&, const std::string
     return true;
 }
 
+void TUpdateEngine::FetchStarts(const std::string&) {}
+
+void TUpdateEngine::FetchedBlock(const char*, std::size_t) {}
+
 void TUpdateEngine::PlaceFetchedFile(const TFileDescription& item, const std::string& dir,
                                      const std::string& name) {
     if (!name.empty() &&

@@ -117,7 +117,9 @@ std::optional<OutputFile> OutputFile::CreateNewAt(const std::string& path) {
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : path_(std::move(other.path_)),
       handle_(std::exchange(other.handle_, kNoHandle)),
-      buffer_(std::move(other.buffer_)) {}
+      buffer_(std::move(other.buffer_)),
+      written_(other.written_),
+      writeback_(other.writeback_) {}
 
 OutputFile::~OutputFile() {
     Abandon();
@@ -131,6 +133,7 @@ void OutputFile::Write(const char* data, std::size_t size) {
     if (size >= kBufferSize) {
         if (!WriteAll(handle_, data, size))
             throw OsError("Cannot write file " + path_, 0);
+        written_ += static_cast<std::int64_t>(size);
         return;
     }
     buffer_.append(data, size);
@@ -138,9 +141,19 @@ void OutputFile::Write(const char* data, std::size_t size) {
 
 void OutputFile::Flush() {
     const bool ok = buffer_.empty() || WriteAll(handle_, buffer_.data(), buffer_.size());
+    written_ += ok ? static_cast<std::int64_t>(buffer_.size()) : 0;
     buffer_.clear();
     if (!ok)
         throw OsError("Cannot write file " + path_, 0);
+}
+
+void OutputFile::StartWriteback() {
+    if (handle_ == kNoHandle ||
+        written_ + static_cast<std::int64_t>(buffer_.size()) - writeback_ < kWritebackStep)
+        return;
+    Flush();
+    BeginWriteback(handle_, writeback_, written_ - writeback_);
+    writeback_ = written_;
 }
 
 void OutputFile::Close() {

@@ -51,8 +51,13 @@ class OutputFile {
     void Close();
     // Closes without reporting (the file is being deleted after a failure).
     void Abandon();
+    // Once kWritebackStep bytes have been written since the last time, asks the system to
+    // start writing them to the disk without waiting, so that a later flush of the file
+    // (before it is put in place) finds most of it there already.
+    void StartWriteback();
 
     static constexpr std::size_t kBufferSize = 65536;
+    static constexpr std::int64_t kWritebackStep = 2 * 1024 * 1024;
 
   private:
     // The platform's file handle (a descriptor on Linux, a HANDLE on Windows).
@@ -63,6 +68,9 @@ class OutputFile {
     static Created CreateNew(const std::string& path, Handle& handle);
     static bool WriteAll(Handle handle, const char* data, std::size_t size);
     static bool CloseFile(Handle handle);
+    // Starts writing the range's data to the disk where the system can do so without
+    // waiting for it; a hint only.
+    static void BeginWriteback(Handle handle, std::int64_t offset, std::int64_t size);
 
     OutputFile(std::string path, Handle handle) : path_(std::move(path)), handle_(handle) {}
     void Flush();
@@ -70,6 +78,8 @@ class OutputFile {
     std::string path_;
     Handle handle_ = kNoHandle;
     std::string buffer_;
+    std::int64_t written_ = 0;    // bytes handed to the system
+    std::int64_t writeback_ = 0;  // of which the system was asked to write back
 };
 
 // Writes bytes to a new file in dir (under a name of its own) and renames it over path, so a

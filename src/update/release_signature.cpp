@@ -85,13 +85,28 @@ std::string Sha256FileHex(const std::string& path) {
     std::ifstream in(file, std::ios::binary);
     if (!in || std::filesystem::is_directory(file, ec))
         throw std::runtime_error("Cannot open " + path + " to compute its SHA-256.");
-    const Digest digest = OpenSha256();
+    Sha256Stream digest;
     char buffer[65536];
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-        gcry_md_write(digest.get(), buffer, static_cast<std::size_t>(in.gcount()));
+        digest.Add(buffer, static_cast<std::size_t>(in.gcount()));
     if (in.bad())
         throw std::runtime_error("Cannot read " + path + " to compute its SHA-256.");
-    return HexDigest(digest);
+    return digest.FinishHex();
+}
+
+void Sha256Stream::Close::operator()(gcry_md_handle* handle) const {
+    gcry_md_close(handle);
+}
+
+Sha256Stream::Sha256Stream() : handle_(OpenSha256().release()) {}
+
+void Sha256Stream::Add(const char* data, std::size_t size) {
+    gcry_md_write(handle_.get(), data, size);
+    size_ += static_cast<std::int64_t>(size);
+}
+
+std::string Sha256Stream::FinishHex() {
+    return HexOf(gcry_md_read(handle_.get(), GCRY_MD_SHA256), kSha256Bytes);
 }
 
 }  // namespace kelvra::update

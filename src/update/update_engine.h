@@ -137,6 +137,11 @@ class TUpdateEngine {
     // Called for each fetched file of the update, at path, before it is moved, expanded or
     // patched; false leaves it unplaced and counts as a failed file.
     virtual bool AcceptFetchedFile(const TFileDescription& item, const std::string& path);
+    // A fetch into the file that will be at destination begins; then each of its blocks
+    // follows in order as it is written. A program that checks the files' content follows
+    // them here instead of reading each file again.
+    virtual void FetchStarts(const std::string& destination);
+    virtual void FetchedBlock(const char* data, std::size_t size);
 
     // --- availability query (version check) -------------------------------------------
     bool NewVersionAvailable(bool InitPath);

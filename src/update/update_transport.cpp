@@ -327,6 +327,7 @@ bool TUpdateEngine::CopyLocalFile(const std::string& source, const std::string& 
     const std::string temp = out.path();
     bool ok = true;
     bool cancel = false;
+    FetchStarts(destination);
     try {
         std::vector<char> block(kCopyBlock);
         std::int64_t copied = 0;
@@ -338,6 +339,7 @@ bool TUpdateEngine::CopyLocalFile(const std::string& source, const std::string& 
                 break;
             }
             out.Write(block.data(), *n);
+            FetchedBlock(block.data(), *n);
             copied += static_cast<std::int64_t>(*n);
             DoFileProgress(source, copied, *size);
             cancel = FCancelled;
@@ -381,6 +383,7 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
     bool result = false;
     bool cancel = false;
     bool read_error = false;
+    FetchStarts(destination);
     try {
         std::vector<char> block(kReadBlock);
         std::int64_t total = 0;
@@ -408,6 +411,8 @@ bool TUpdateEngine::DownloadRequest(InternetRequest& request, std::int64_t size,
             out.Write(block.data(), last);
             if (keep)
                 kept.append(block.data(), last);
+            FetchedBlock(block.data(), last);
+            out.StartWriteback();
             total += static_cast<std::int64_t>(last);
             DoFileProgress(destination, total, size);
             cancel = FCancelled;

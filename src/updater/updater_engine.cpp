@@ -153,13 +153,34 @@ int UpdaterEngine::ProcessFileDetails() {
     return 0;
 }
 
+void UpdaterEngine::FetchStarts(const std::string& destination) {
+    fetched_sha256_.reset();
+    fetched_path_ = destination;
+    if (downloading_)
+        fetched_sha256_.emplace();
+}
+
+void UpdaterEngine::FetchedBlock(const char* data, std::size_t size) {
+    if (fetched_sha256_)
+        fetched_sha256_->Add(data, size);
+}
+
 bool UpdaterEngine::AcceptFetchedFile(const update::TFileDescription& item,
                                       const std::string& path) {
     const auto promise = promises_.find(item.URL);
     const std::string name = URLtoFile(item.URL);
-    if (!refusal_ && promise != promises_.end() &&
-        update::LocalFileSize(path) == promise->second.size &&
-        update::Sha256FileHex(path) == promise->second.sha256)
+    const auto size = update::LocalFileSize(path);
+    bool matches = !refusal_ && promise != promises_.end() && size == promise->second.size;
+    if (matches) {
+        // The digest taken while the file was written, when it is of this very file; else
+        // the file is read again.
+        const bool streamed =
+            fetched_sha256_ && fetched_path_ == path && size == fetched_sha256_->size();
+        matches = (streamed ? fetched_sha256_->FinishHex() : update::Sha256FileHex(path)) ==
+                  promise->second.sha256;
+    }
+    fetched_sha256_.reset();
+    if (matches)
         return true;
     update::DeleteLocalFile(path);
     Refuse("下载的文件 " + name + " 与发布者签名的内容不符，已拒绝此次更新。",

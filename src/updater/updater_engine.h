@@ -47,6 +47,8 @@ class UpdaterEngine final : public update::TUpdateEngine {
     int ProcessFileDetails() override;
     int GetFileUpdates() override;
     bool AcceptFetchedFile(const update::TFileDescription& item, const std::string& path) override;
+    void FetchStarts(const std::string& destination) override;
+    void FetchedBlock(const char* data, std::size_t size) override;
     void DoFileProgress(const std::string& FileName, std::int64_t Pos, std::int64_t Size) override;
     void DoProgressCancel(bool& Cancel) override;
     void DoStatus(int id, const std::string& param, int StatusCode, int ErrCode) override;
@@ -65,7 +67,10 @@ class UpdaterEngine final : public update::TUpdateEngine {
     std::optional<Refusal> refusal_;
     std::map<std::string, FilePromise> promises_;  // by the file's expanded address
     bool downloading_ = false;                     // inside GetFileUpdates
-    bool over_size_ = false;                       // the active download passed its size
+    // The SHA-256 of the update file being fetched, fed as its bytes arrive, and the file.
+    std::optional<update::Sha256Stream> fetched_sha256_;
+    std::string fetched_path_;
+    bool over_size_ = false;  // the active download passed its size
 };
 
 // The product's name in the updater's window and boxes.

@@ -1,5 +1,6 @@
 #include "update/posix/mspack_buffered_system.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <cstdarg>
@@ -69,6 +70,14 @@ mspack_file* Open(mspack_system* self, const char* filename, int mode) {
 void Close(mspack_file* file) {
     File* f = Of(file);
     Flush(*f);
+    if (f->buffer) {
+        // An expanded file is flushed to the disk before it is placed: start writing it back
+        // now, without waiting (a hint; the flush before placing does the work regardless).
+        if (std::fflush(f->stream) != 0)
+            *f->write_failed = true;
+        else
+            (void)sync_file_range(fileno(f->stream), 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
     if (std::fclose(f->stream) != 0 && f->buffer)
         *f->write_failed = true;
     delete f;

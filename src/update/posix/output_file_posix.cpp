@@ -31,6 +31,11 @@ bool OutputFile::WriteAll(Handle handle, const char* data, std::size_t size) {
     return true;
 }
 
+void OutputFile::BeginWriteback(Handle handle, std::int64_t offset, std::int64_t size) {
+    // A hint: where it fails (a file system without it), the later flush does all the work.
+    (void)::sync_file_range(static_cast<int>(handle), offset, size, SYNC_FILE_RANGE_WRITE);
+}
+
 bool OutputFile::CloseFile(Handle handle) {
     // Linux releases the descriptor even when close reports an error; never retry.
     return ::close(static_cast<int>(handle)) == 0;

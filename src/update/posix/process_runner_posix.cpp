@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "update/process_runner.h"
@@ -31,8 +33,8 @@ std::string Resolve(const std::string& program) {
     return program;  // posix_spawnp searches PATH
 }
 
-// Spawns argv; pid or -1 with errno set.
-pid_t Spawn(const std::vector<std::string>& args) {
+// Spawns argv (with attributes, when given); pid or -1 with errno set.
+pid_t Spawn(const std::vector<std::string>& args, const posix_spawnattr_t* attributes = nullptr) {
     if (args.empty()) {
         errno = ENOENT;
         return -1;
@@ -43,7 +45,7 @@ pid_t Spawn(const std::vector<std::string>& args) {
     argv.push_back(nullptr);
     std::string program = Resolve(args[0]);
     pid_t pid = -1;
-    int err = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    int err = posix_spawnp(&pid, program.c_str(), nullptr, attributes, argv.data(), environ);
     if (err != 0) {
         errno = err;
         return -1;
@@ -69,19 +71,27 @@ class PosixProcessRunner final : public ProcessRunner {
         else
             for (std::string& a : SplitCommandLine(params))
                 args.push_back(std::move(a));
-        // A child started through a short-lived intermediate is adopted by init, so it is
-        // reaped even though nobody waits for it here.
-        pid_t middle = fork();
-        if (middle < 0)
+        // Started in a session of its own, without forking this (possibly large) process
+        // first; a thread reaps it when it ends, and init does once this process has ended.
+        posix_spawnattr_t attributes;
+        if (posix_spawnattr_init(&attributes) != 0)
             return false;
-        if (middle == 0) {
-            setsid();
-            _exit(Spawn(args) < 0 ? 127 : 0);
+        const pid_t pid = posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID) == 0
+                              ? Spawn(args, &attributes)
+                              : -1;
+        posix_spawnattr_destroy(&attributes);
+        if (pid < 0)
+            return false;
+        try {
+            std::thread([pid] {
+                int status = 0;
+                while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+                }
+            }).detach();
+        } catch (const std::system_error&) {
+            // Without a thread the program still runs; it stays a zombie until this ends.
         }
-        int status = 0;
-        while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-        }
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return true;
     }
 
     std::optional<std::uint32_t> RunAndWait(const std::string& command_line, bool) override {

@@ -34,6 +34,11 @@ bool OutputFile::WriteAll(Handle handle, const char* data, std::size_t size) {
     return true;
 }
 
+void OutputFile::BeginWriteback(Handle, std::int64_t, std::int64_t) {
+    // Windows has no call that starts writing a file back without waiting for it; the
+    // flush before the file is put in place does the work.
+}
+
 bool OutputFile::CloseFile(Handle handle) {
     return ::CloseHandle(reinterpret_cast<HANDLE>(handle)) != FALSE;
 }

@@ -3,9 +3,14 @@
 // application, moves the staged components over it and starts it again.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,6 +49,27 @@ std::uint32_t RunPatcher(const TempDir& dir, bool logging, const std::string& pa
     EXPECT_TRUE(code.has_value());
     return code.value_or(999);
 }
+
+#ifndef _WIN32
+// A program opened through the shell runs outside this session and, once it has ended,
+// is reaped: no zombie stays behind in a long-running client.
+TEST(ShellOpen, RunsOutsideThisSessionAndIsReaped) {
+    TempDir dir;
+    const std::string out = dir.File("started");
+    ASSERT_TRUE(SystemProcessRunner().ShellOpen(
+        "/bin/sh", "-c \"echo $$ $(cut -d' ' -f6 /proc/$$/stat) >" + out + ".tmp; mv " + out +
+                       ".tmp " + out + "\""));
+    ASSERT_TRUE(test::WaitUntil([&] { return PathExists(out); }, std::chrono::seconds(10)));
+    std::istringstream started(ReadBytes(out));
+    long pid = 0, session = 0;
+    started >> pid >> session;
+    EXPECT_NE(session, static_cast<long>(getsid(0)));
+    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+    EXPECT_TRUE(test::WaitUntil([&] { return !PathExists(stat); }, std::chrono::seconds(10)))
+        << ReadBytes(stat);
+    EXPECT_FALSE(SystemProcessRunner().ShellOpen(dir.File("missing-program"), ""));
+}
+#endif
 
 TEST(PatchProgram, AppliesBsdiffPatches) {
     for (const char* name : {"text", "binary", "tiny", "same"}) {

@@ -42,6 +42,13 @@ TEST(TransportTempFiles, NewFileHoldsExactlyWhatWasWritten) {
         out.Write(block.data(), block.size());
         expected += block;
     }
+    // Asking for write-back between blocks, past its step, keeps them in order too.
+    for (int i = 0; i < 600; ++i) {
+        const std::string block(4099, static_cast<char>('a' + i % 26));
+        out.Write(block.data(), block.size());
+        out.StartWriteback();
+        expected += block;
+    }
     out.Write(big.data(), big.size());
     out.Write(big.data(), 0);
     out.Write(binary.data(), binary.size());

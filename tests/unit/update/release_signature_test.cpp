@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <stdexcept>
 #include <string>
@@ -79,6 +80,12 @@ TEST(ReleaseSignature, Sha256OfBytesAndFiles) {
         bytes[i] = static_cast<char>(i % 251);
     test::WriteBytes(dir.File("release.cab"), bytes);
     EXPECT_EQ(Sha256FileHex(dir.File("release.cab")), Sha256Hex(bytes));
+    // Fed in uneven pieces, as a download arrives, it is the digest of the whole.
+    Sha256Stream stream;
+    for (std::size_t at = 0, piece = 1; at < bytes.size(); at += piece, piece = piece * 3 + 1)
+        stream.Add(bytes.data() + at, std::min(piece, bytes.size() - at));
+    EXPECT_EQ(stream.size(), static_cast<std::int64_t>(bytes.size()));
+    EXPECT_EQ(stream.FinishHex(), Sha256Hex(bytes));
     EXPECT_THROW(Sha256FileHex(dir.File("missing.cab")), std::runtime_error);
     EXPECT_THROW(Sha256FileHex(dir.path()), std::runtime_error);
 }
