@@ -59,6 +59,11 @@ bool IsCompressed(const std::string& path) {
     return in.gcount() == sizeof head && std::memcmp(head, kMagic, sizeof head) == 0;
 }
 
+std::string Utf8(const std::filesystem::path& path) {
+    const std::u8string u = path.u8string();
+    return std::string(u.begin(), u.end());
+}
+
 // A compressed component is expanded in the staging folder and placed under its expanded
 // name, unless it is the restart program's packed file or the installed file of the same
 // name is compressed too: the Linux client keeps the restart program it carries packed, and
@@ -79,12 +84,17 @@ bool PrepareComponent(const std::string& from, std::string& prepared, std::strin
                          platform::FileNameOf(source, PathSeparator()));
         prepared = target + kPreparedSuffix;
     }
+    // A release may bring a folder the installed one lacks.
+    const auto folder = std::filesystem::u8path(prepared).parent_path();
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        if (!std::filesystem::create_directories(folder, ec)) {
+            Log("Unable to create " + Utf8(folder) + ": " + ec.message());
+            return false;
+        }
+        Log("Created " + Utf8(folder));
+    }
     return MoveToPrepared(source, prepared, target);
-}
-
-std::string Utf8(const std::filesystem::path& path) {
-    const std::u8string u = path.u8string();
-    return std::string(u.begin(), u.end());
 }
 
 void RemoveFile(const std::string& path) {

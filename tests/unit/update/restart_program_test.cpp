@@ -3,6 +3,7 @@
 // systems.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,21 @@ TEST(RestartProgram, ReplacesOnlyOnceAllArePreparedApplicationLast) {
         EXPECT_EQ(PlaceComponents(request, "/opt/k", steps), c.result) << c.failing;
         EXPECT_EQ(calls, c.calls) << c.failing;
     }
+}
+
+// A component in a folder the installed release lacks gets its folder.
+TEST(RestartProgram, ComponentInANewFolderIsPlaced) {
+    test::TempDir app;
+    test::TempDir staging;
+    std::filesystem::create_directories(std::filesystem::u8path(staging.File("plugins")));
+    test::WriteBytes(staging.File("plugins/new.bin"), "new");
+    test::WriteBytes(app.File("app"), "old");
+    RestartRequest request;
+    request.application = app.File("app");
+    request.staging_dir = staging.path();
+    request.components = {"plugins/new.bin"};
+    EXPECT_EQ(PlaceComponents(request, app.path(), SystemComponentSteps()), 0);
+    EXPECT_EQ(test::ReadBytes(app.File("plugins/new.bin")), "new");
 }
 
 #ifndef _WIN32
