@@ -24,14 +24,8 @@ using namespace std::chrono_literals;
 using platform::win32::Narrow;
 using platform::win32::Widen;
 
-constexpr auto kRunDeadline = 120s;
 // Under QEMU's i386 emulation the whole update (two downloads, three programs) is slow.
 constexpr auto kUpdateDeadline = 600s;
-const std::wstring kUninstallKey =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\KelvraEdu";
-const std::wstring kClsid = L"{B5BDEB81-41E0-485B-B52F-78E07C10CED1}";
-const std::wstring kClassKey = L"CLSID\\" + kClsid;
-const std::wstring kProgIdKey = L"KelvraeduApp.TKelvraAppToIe";
 const std::string kUpdateQuestion = "发现软件新的版本，是否退出当前运行程序升级？";
 
 std::string Env(const char* name) {
@@ -159,8 +153,7 @@ int Count(const std::string& text, const std::string& part) {
 struct Install {
     const char* name;
     std::vector<std::string> setup_args;
-    const KNOWNFOLDERID* program_files;
-    const char* below;
+    std::string (*folder)();
     HKEY hive;  // of the uninstall entry and of the automation class's registration
 };
 
@@ -172,7 +165,7 @@ TEST_P(ReleaseUpdate, InstalledClientUpdatesToTheServedVersionAndKeepsSettingsAn
     const std::string next = Env("KELVRA_RELEASE_VERSION");
     ASSERT_FALSE(host.empty() || next.empty()) << "run through tests/release/release_update.sh";
     FoldersInPrefix folders;
-    const std::string folder = KnownFolder(*install.program_files) + install.below;
+    const std::string folder = install.folder();
     const std::string exe = folder + "\\kelvraedu.exe";
     const std::vector<std::string>& uninstall_args = install.setup_args;
     if (PathExists(folder + "\\uninstall.exe")) {  // left over by a failed earlier run
@@ -273,21 +266,13 @@ TEST_P(ReleaseUpdate, InstalledClientUpdatesToTheServedVersionAndKeepsSettingsAn
         WriteBytes(settings, old_settings);
 }
 
-INSTANTIATE_TEST_SUITE_P(Installs, ReleaseUpdate,
-                         testing::Values(Install{"per user",
-                                                 {"/S"},
-                                                 &FOLDERID_LocalAppData,
-                                                 "\\Programs\\KelvraEdu",
-                                                 HKEY_CURRENT_USER},
-                                         Install{"all users",
-                                                 {"/ALLUSERS", "/S"},
-                                                 &FOLDERID_ProgramFiles,
-                                                 "\\KelvraEdu",
-                                                 HKEY_LOCAL_MACHINE}),
-                         [](const testing::TestParamInfo<Install>& info) {
-                             return std::string(info.param.setup_args.size() == 1 ? "PerUser"
-                                                                                  : "AllUsers");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Installs, ReleaseUpdate,
+    testing::Values(Install{"per user", {"/S"}, UserFolder, HKEY_CURRENT_USER},
+                    Install{"all users", {"/ALLUSERS", "/S"}, MachineFolder, HKEY_LOCAL_MACHINE}),
+    [](const testing::TestParamInfo<Install>& info) {
+        return std::string(info.param.setup_args.size() == 1 ? "PerUser" : "AllUsers");
+    });
 
 }  // namespace
 }  // namespace kelvra::test

@@ -21,20 +21,8 @@ using namespace std::chrono_literals;
 using platform::win32::Narrow;
 using platform::win32::Widen;
 
-constexpr auto kRunDeadline = 120s;
 const std::wstring kProduct = L"Kelvra教学云客户端";
-const std::wstring kUninstallRoot = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const std::wstring kUninstallKey = kUninstallRoot + L"\\KelvraEdu";
-const std::wstring kClassKey = L"CLSID\\{B5BDEB81-41E0-485B-B52F-78E07C10CED1}";
-const std::wstring kProgIdKey = L"KelvraeduApp.TKelvraAppToIe";
 const std::wstring kUserClasses = L"Software\\Classes\\";
-
-std::string UserFolder() {
-    return KnownFolder(FOLDERID_LocalAppData) + "\\Programs\\KelvraEdu";
-}
-std::string MachineFolder() {
-    return KnownFolder(FOLDERID_ProgramFiles) + "\\KelvraEdu";
-}
 
 std::vector<std::string> Shortcuts(REFKNOWNFOLDERID desktop, REFKNOWNFOLDERID programs) {
     const std::string name = Narrow(kProduct) + ".lnk";

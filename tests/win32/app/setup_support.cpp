@@ -16,6 +16,14 @@ std::string KnownFolder(REFKNOWNFOLDERID id) {
     return out;
 }
 
+std::string UserFolder() {
+    return KnownFolder(FOLDERID_LocalAppData) + "\\Programs\\KelvraEdu";
+}
+
+std::string MachineFolder() {
+    return KnownFolder(FOLDERID_ProgramFiles) + "\\KelvraEdu";
+}
+
 std::wstring Text(HKEY root, const std::wstring& key, const wchar_t* value) {
     wchar_t buf[1024] = {};
     DWORD size = sizeof buf;
@@ -35,7 +43,7 @@ std::wstring ServerName(const std::string& exe) {
 
 int RunToEnd(const std::string& program, const std::vector<std::string>& args) {
     ChildProcess process(program, args, {"WINEDLLOVERRIDES=winemenubuilder.exe=d"});
-    return process.Wait(std::chrono::seconds(120)).value_or(-1);
+    return process.Wait(kRunDeadline).value_or(-1);
 }
 
 bool ClientRunning() {
