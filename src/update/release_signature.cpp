@@ -22,25 +22,8 @@ struct SexpFree {
 };
 using Sexp = std::unique_ptr<std::remove_pointer_t<gcry_sexp_t>, SexpFree>;
 
-struct MdClose {
-    void operator()(gcry_md_hd_t h) const { gcry_md_close(h); }
-};
-using Digest = std::unique_ptr<std::remove_pointer_t<gcry_md_hd_t>, MdClose>;
-
 constexpr std::size_t kSignatureBytes = 64;
 constexpr std::size_t kSha256Bytes = 32;
-
-Digest OpenSha256() {
-    EnsureCryptoLibrary();
-    gcry_md_hd_t handle = nullptr;
-    if (gcry_md_open(&handle, GCRY_MD_SHA256, 0) != 0)
-        throw std::runtime_error("SHA-256 is not available from the crypto library.");
-    return Digest(handle);
-}
-
-std::string HexDigest(const Digest& digest) {
-    return HexOf(gcry_md_read(digest.get(), GCRY_MD_SHA256), kSha256Bytes);
-}
 
 }  // namespace
 
@@ -74,9 +57,9 @@ bool VerifyReleaseSignature(std::string_view message, std::string_view signature
 }
 
 std::string Sha256Hex(std::string_view bytes) {
-    const Digest digest = OpenSha256();
-    gcry_md_write(digest.get(), bytes.data(), bytes.size());
-    return HexDigest(digest);
+    Sha256Stream digest;
+    digest.Add(bytes.data(), bytes.size());
+    return digest.FinishHex();
 }
 
 std::string Sha256FileHex(const std::string& path) {
@@ -98,7 +81,13 @@ void Sha256Stream::Close::operator()(gcry_md_handle* handle) const {
     gcry_md_close(handle);
 }
 
-Sha256Stream::Sha256Stream() : handle_(OpenSha256().release()) {}
+Sha256Stream::Sha256Stream() {
+    EnsureCryptoLibrary();
+    gcry_md_hd_t handle = nullptr;
+    if (gcry_md_open(&handle, GCRY_MD_SHA256, 0) != 0)
+        throw std::runtime_error("SHA-256 is not available from the crypto library.");
+    handle_.reset(handle);
+}
 
 void Sha256Stream::Add(const char* data, std::size_t size) {
     gcry_md_write(handle_.get(), data, size);
