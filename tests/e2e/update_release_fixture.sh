@@ -170,12 +170,17 @@ client_reaches_login() {
   return 1
 }
 
+# Starts the updater in the background as the client starts it: from its folder, no parameters.
+start_updater() {
+  (cd "$app" && KELVRA_DIALOG_SCRIPT=$work/updater-dialogs.txt exec "$app/updater.exe") \
+    >>"$work/updater.log" 2>&1 &
+}
+
 # Runs the updater as the client starts it (from its folder, no parameters) until the
 # restart program has started the new client, or the updater has ended without handing over
 # (a folder that is new already has nothing to install): 0 when the folder is then all new.
 update_completes() {
-  (cd "$app" && KELVRA_DIALOG_SCRIPT=$work/updater-dialogs.txt exec "$app/updater.exe") \
-    >>"$work/updater.log" 2>&1 &
+  start_updater
   local updater=$! quiet=0
   for _ in $(seq 1 1200); do
     [ -n "$(running "$app/kelvraedu")" ] && break

@@ -3,9 +3,9 @@
 # run from a user-writable folder to a release served on loopback, and SIGKILL ends them
 # (every process of the run) at a random moment, half the time measured from the updater's
 # start, half from the start of the restart program's placement (its first prepared file).
-# After each kill every release file in the folder is
-# whole and either old or new, never the new client beside old files; the client starts and
-# reaches its login window; and the next update attempt installs the whole new release.
+# After each kill every release file in the folder is whole and either old or new, never the
+# new client beside old files; the client starts and reaches its login window; and the next
+# update attempt installs the whole new release.
 # Usage: updater_kill_test.sh BIN_DIR SZDD_PACK KEYS_DIR WORK_DIR [KILLS [SEED]]
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -21,10 +21,6 @@ work=$(cd "$work" && pwd)
 echo "seed $seed, $kills kills, $old_version -> $new_version"
 RANDOM=$seed
 
-start_updater() {
-  (cd "$app" && KELVRA_DIALOG_SCRIPT=$work/updater-dialogs.txt exec "$app/updater.exe") \
-    >>"$work/updater.log" 2>&1 &
-}
 # The restart program is placing the release: a prepared file lies in the folder.
 placing() { compgen -G "$app/*.kunew" >/dev/null || compgen -G "$app/*/*.kunew" >/dev/null; }
 # Waits for the placement to begin; 1 when it does not within 20 s or the restart program
