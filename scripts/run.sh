@@ -169,7 +169,9 @@ if [ "$update" = 1 ]; then
 fi
 for _ in $(seq 1 200); do [ "$(logins)" -gt 0 ] && break; sleep 0.05; done
 for _ in $(seq 1 100); do
-  xwininfo -root -tree 2>/dev/null | grep -q '800x500' && break; sleep 0.05
+  # Read whole first: grep -q ending early would end xwininfo with SIGPIPE (pipefail).
+  grep -q '800x500' <<<"$(xwininfo -root -tree 2>/dev/null || true)" && break
+  sleep 0.05
 done
 # The picture is taken once the page has painted its blue header.
 for _ in $(seq 1 100); do

@@ -28,7 +28,10 @@ first=$!
 # The updater's window, while it shows; then the new client's login page request.
 shots=0
 for _ in $(seq 1 600); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk '/"Kelvra教学云客户端 更新"/ { print $1; exit }')
+  # The tree is read whole first: a reader that stops early would end xwininfo with SIGPIPE,
+  # and a window closing while it walks makes it fail; either would end this script.
+  tree=$(xwininfo -root -tree 2>/dev/null || true)
+  window=$(awk '/"Kelvra教学云客户端 更新"/ { print $1; exit }' <<<"$tree")
   if [ -n "$window" ] && [ $shots -lt 3 ]; then
     timeout 5 import -window "$window" "$work/updater-window-$shots.png" 2>/dev/null && shots=$((shots + 1))
   fi

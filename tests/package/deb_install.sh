@@ -119,7 +119,8 @@ client_shows_login() {
   client=$!
   pids+=($client)
   for _ in $(seq 1 600); do
-    login=$(xwininfo -root -tree 2>/dev/null | awk '/ 800x500\+/ { print $1; exit }')
+    # Read whole first: an early-ending reader would end xwininfo with SIGPIPE (pipefail).
+    login=$(awk '/ 800x500\+/ { print $1; exit }' <<<"$(xwininfo -root -tree 2>/dev/null || true)")
     [ -n "$login" ] && requests | grep -q '^GET /site/login' && break
     kill -0 "$client" 2>/dev/null || break
     sleep 0.1
@@ -143,7 +144,10 @@ client_shows_login() {
   [[ $icon == *"_NET_WM_ICON(CARDINAL) = "* ]] || failed+=("$run: the login window shows no icon")
   kill "$client" 2>/dev/null || true
   wait "$client" 2>/dev/null || true
-  for _ in $(seq 1 100); do xwininfo -root -tree 2>/dev/null | grep -q ' 800x500+' || break; sleep 0.1; done
+  for _ in $(seq 1 100); do
+    grep -q ' 800x500+' <<<"$(xwininfo -root -tree 2>/dev/null || true)" || break
+    sleep 0.1
+  done
 }
 
 client_shows_login installed
