@@ -3,7 +3,7 @@
 # the next version number and every file differs) and served on loopback, and helpers that
 # run the real client and updater against them.
 # Needs: bin (the build's bin folder), szdd_pack, keys (tests/keys), work (an empty folder).
-set -euo pipefail
+set -eEuo pipefail
 
 pids=()
 fixture_cleanup() {
@@ -12,6 +12,8 @@ fixture_cleanup() {
   return 0
 }
 trap fixture_cleanup EXIT
+# A command that ends the run under set -e says which, since its output may have gone nowhere.
+trap 'echo "ended by a failing command at line $LINENO: $BASH_COMMAND" >&2' ERR
 
 app=$work/app          # the application folder the teacher runs the client from
 user=$work/user        # the teacher's home, settings and registry
